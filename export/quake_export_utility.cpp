@@ -1,0 +1,39 @@
+#include "export/quake_export_utility.h"
+
+#include <cstring>
+
+const char kModelFileFilter[] = "Quake models (*.md2)\0*.md2\0";
+const char kSaveModelTitle[] = "Save Quake Model";
+
+QuakeExportUtility::QuakeExportUtility() {
+    std::memset(frameNames, 0, sizeof frameNames);
+    frameCount = FillDefaultFrameNames(frameNames);
+}
+
+QuakeExportUtility::~QuakeExportUtility() {
+    ReleaseExportBuffers();
+}
+
+void QuakeExportUtility::ReleaseExportBuffers() {
+    delete[] vertices;
+    vertices = nullptr;
+    delete[] faces;
+    faces = nullptr;
+    delete[] textures;  // destroys every record of the allocation, releasing its image
+    textures = nullptr;
+    delete[] skinBuffer;
+    skinBuffer = nullptr;
+    delete[] skinIndexBuffer;
+    skinIndexBuffer = nullptr;
+    delete[] frameVertices;
+    frameVertices = nullptr;
+    delete[] frameFaces;
+    frameFaces = nullptr;
+}
+
+void QuakeExportUtility::SelectionSetChanged(Interface*, IUtil*) {}
+
+// The object is static and lives until the module is unloaded.
+void QuakeExportUtility::DeleteThis() {}
+
+void QuakeExportUtility::SetStartupParam(CStr) {}

@@ -1,0 +1,15 @@
+// The one door through which the plug-in opens and removes files.
+//
+// On Windows these are the C library's fopen and remove. The stand-in maps a
+// drive path such as "C:\tris.asc" into a folder chosen for that drive and gives
+// text mode ("t") the carriage-return line ends the host platform writes, so
+// that every output is the same bytes on both.
+#pragma once
+
+#include <cstdio>
+
+// Opens path with an fopen mode ("rb", "wb", "r+b", "wt"); null when it cannot.
+std::FILE* OpenHostFile(const char* path, const char* mode);
+
+// Removes a file the plug-in created; 1 when it is gone.
+int RemoveHostFile(const char* path);

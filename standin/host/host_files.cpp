@@ -1,0 +1,75 @@
+#include "standin/host/host_files.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+#include "platform/file_access.h"
+
+namespace standin {
+
+namespace {
+
+std::map<char, std::string>& DriveFolders() {
+    static std::map<char, std::string> folders;
+    return folders;
+}
+
+// Text mode as the host platform's C library has it: "\n" goes out as "\r\n".
+ssize_t WriteText(void* cookie, const char* buf, size_t size) {
+    std::FILE* f = static_cast<std::FILE*>(cookie);
+    for (size_t i = 0; i < size; ++i) {
+        if (buf[i] == '\n' && std::fputc('\r', f) == EOF) return i ? static_cast<ssize_t>(i) : -1;
+        if (std::fputc(static_cast<unsigned char>(buf[i]), f) == EOF) return i ? static_cast<ssize_t>(i) : -1;
+    }
+    return static_cast<ssize_t>(size);
+}
+
+int CloseText(void* cookie) { return std::fclose(static_cast<std::FILE*>(cookie)); }
+
+}  // namespace
+
+void SetDriveFolder(char drive, const std::string& folder) {
+    DriveFolders()[static_cast<char>(std::toupper(static_cast<unsigned char>(drive)))] = folder;
+}
+
+std::string MapHostPath(const char* path) {
+    std::string rest = path ? path : "";
+    std::string prefix;
+    if (rest.size() >= 2 && std::isalpha(static_cast<unsigned char>(rest[0])) && rest[1] == ':') {
+        const char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(rest[0])));
+        auto it = DriveFolders().find(drive);
+        prefix = (it != DriveFolders().end() && !it->second.empty()) ? it->second : ".";
+        rest = rest.substr(2);
+        while (!rest.empty() && (rest[0] == '\\' || rest[0] == '/')) rest.erase(0, 1);
+        prefix += '/';
+    }
+    for (char& c : rest) {
+        if (c == '\\') c = '/';
+    }
+    return prefix + rest;
+}
+
+}  // namespace standin
+
+std::FILE* OpenHostFile(const char* path, const char* mode) {
+    const std::string local = standin::MapHostPath(path);
+    const bool text = std::strchr(mode, 't') != nullptr;
+    std::string m;
+    for (const char* p = mode; *p; ++p) {
+        if (*p != 't') m += *p;
+    }
+    if (!text) return std::fopen(local.c_str(), m.c_str());
+    if (m[0] != 'w') return std::fopen(local.c_str(), m.c_str());
+    std::FILE* raw = std::fopen(local.c_str(), "wb");
+    if (!raw) return nullptr;
+    cookie_io_functions_t io = {nullptr, standin::WriteText, nullptr, standin::CloseText};
+    std::FILE* f = fopencookie(raw, "w", io);
+    if (!f) std::fclose(raw);
+    return f;
+}
+
+int RemoveHostFile(const char* path) {
+    return std::remove(standin::MapHostPath(path).c_str()) == 0 ? 1 : 0;
+}

@@ -1,0 +1,224 @@
+#include "standin/host/standin_scene.h"
+
+#include <algorithm>
+
+Point3 VectorTransform(const Matrix3& m, const Point3& p) {
+    const Point3& r0 = m.row[0];
+    const Point3& r1 = m.row[1];
+    const Point3& r2 = m.row[2];
+    return Point3(p.x * r0.x + p.y * r1.x + p.z * r2.x,
+                  p.x * r0.y + p.y * r1.y + p.z * r2.y,
+                  p.x * r0.z + p.y * r1.z + p.z * r2.z);
+}
+
+namespace standin {
+
+int SceneTriObject::liveConversions = 0;
+
+namespace {
+StandinHost* g_active = nullptr;
+}
+
+Mtl* SceneMaterial::GetSubMtl(int i) {
+    if (i < 0 || i >= NumSubMtls()) return nullptr;
+    return subMaterials[static_cast<size_t>(i)];
+}
+
+Object* SceneGenericObject::ConvertToType(TimeValue, Class_ID type) {
+    if (!convertible || type != triObjectClassID || !mesh) return nullptr;
+    return new SceneTriObject(*mesh, superClass, /*ownedByCaller=*/true);
+}
+
+Modifier* SceneDerivedObject::GetModifier(int i) {
+    if (i < 0 || i >= NumModifiers()) return nullptr;
+    return (*modifiers)[static_cast<size_t>(i)].get();
+}
+
+ModContext* SceneDerivedObject::GetModContext(int i) {
+    if (i < 0 || i >= NumModifiers()) return nullptr;
+    SceneModifier* m = (*modifiers)[static_cast<size_t>(i)].get();
+    m->context.localData = &m->selection;
+    return &m->context;
+}
+
+KeySpan FindKeySpan(const std::vector<double>& frames, double f) {
+    KeySpan span;
+    const size_t n = frames.size();
+    if (f <= frames.front()) return span;
+    if (f >= frames.back()) {
+        span.a = span.b = n - 1;
+        return span;
+    }
+    // The first key at or after f.
+    size_t b = static_cast<size_t>(std::lower_bound(frames.begin(), frames.end(), f) - frames.begin());
+    if (frames[b] == f) {
+        span.a = span.b = b;
+        return span;
+    }
+    span.a = b - 1;
+    span.b = b;
+    const double a = frames[span.a];
+    span.s = static_cast<float>((f - a) / (frames[b] - a));
+    return span;
+}
+
+float Blend(float v0, float v1, float s) {
+    float d = v1 - v0;
+    float p = d * s;
+    return v0 + p;
+}
+
+SceneNode::SceneNode() {
+    derived_.modifiers = &modifiers;
+}
+
+SceneNode::~SceneNode() = default;
+
+INode* SceneNode::GetChildNode(int i) {
+    if (i < 0 || i >= NumberOfChildren()) return nullptr;
+    return children[static_cast<size_t>(i)].get();
+}
+
+SceneNode* SceneNode::AddChild(std::unique_ptr<SceneNode> child) {
+    child->ticksPerFrame = ticksPerFrame;
+    children.push_back(std::move(child));
+    return children.back().get();
+}
+
+Mesh SceneNode::MeshAt(TimeValue t) const {
+    Mesh m = mesh;
+    if (vertexKeys.empty()) return m;
+    std::vector<double> frames;
+    frames.reserve(vertexKeys.size());
+    for (const VertexKey& k : vertexKeys) frames.push_back(k.frame);
+    const KeySpan span = FindKeySpan(frames, static_cast<double>(t) / ticksPerFrame);
+    const std::vector<Point3>& v0 = vertexKeys[span.a].vertices;
+    const std::vector<Point3>& v1 = vertexKeys[span.b].vertices;
+    const size_t n = std::min({m.verts.size(), v0.size(), v1.size()});
+    for (size_t i = 0; i < n; ++i) {
+        if (span.a == span.b) {
+            m.verts[i] = v0[i];
+        } else {
+            m.verts[i] = Point3(Blend(v0[i].x, v1[i].x, span.s), Blend(v0[i].y, v1[i].y, span.s),
+                                Blend(v0[i].z, v1[i].z, span.s));
+        }
+    }
+    return m;
+}
+
+const ObjectState& SceneNode::EvalWorldState(TimeValue t, int) {
+    ++evaluations;
+    if (convertible && hasMesh && !conversionCreates) {
+        evaluated_ = std::make_unique<SceneTriObject>(MeshAt(t), superClass, /*ownedByCaller=*/false);
+    } else {
+        auto generic = std::make_unique<SceneGenericObject>(superClass, convertible, nullptr);
+        if (hasMesh) {
+            // The conversion copies the mesh as evaluated at t.
+            generic->mesh = nullptr;
+            evaluatedMesh_ = MeshAt(t);
+            generic->mesh = &evaluatedMesh_;
+        }
+        evaluated_ = std::move(generic);
+    }
+    state_ = ObjectState(evaluated_.get());
+    return state_;
+}
+
+Matrix3 SceneNode::GetObjectTM(TimeValue t, void*) {
+    if (transformKeys.empty()) return transform;
+    std::vector<double> frames;
+    frames.reserve(transformKeys.size());
+    for (const TransformKey& k : transformKeys) frames.push_back(k.frame);
+    const KeySpan span = FindKeySpan(frames, static_cast<double>(t) / ticksPerFrame);
+    if (span.a == span.b) return transformKeys[span.a].rows;
+    const Matrix3& m0 = transformKeys[span.a].rows;
+    const Matrix3& m1 = transformKeys[span.b].rows;
+    Matrix3 m;
+    for (int r = 0; r < 4; ++r) {
+        m.row[r] = Point3(Blend(m0.row[r].x, m1.row[r].x, span.s), Blend(m0.row[r].y, m1.row[r].y, span.s),
+                          Blend(m0.row[r].z, m1.row[r].z, span.s));
+    }
+    return m;
+}
+
+Object* SceneNode::GetObjectRef() {
+    if (hasModifierStack) return &derived_;
+    base_.superClass = superClass;
+    return &base_;
+}
+
+Scene::Scene() : root(std::make_unique<SceneNode>()) {
+    root->name = "Scene Root";
+}
+
+SceneMaterial* Scene::AddMaterial(const std::string& name) {
+    materials.push_back(std::make_unique<SceneMaterial>());
+    materials.back()->name = name.c_str();
+    return materials.back().get();
+}
+
+namespace {
+void SetTicks(SceneNode* node, int ticks) {
+    node->ticksPerFrame = ticks;
+    for (auto& c : node->children) SetTicks(c.get(), ticks);
+}
+}  // namespace
+
+void Scene::SetTicksPerFrame(int ticks) {
+    ticksPerFrame = ticks;
+    if (root) SetTicks(root.get(), ticks);
+}
+
+StandinHost::StandinHost(Scene* scene, RollupArea* rollups)
+    : scene(scene), rollups(rollups), previous_(g_active) {
+    g_active = this;
+}
+
+StandinHost::~StandinHost() {
+    if (g_active == this) g_active = previous_;
+}
+
+StandinHost* StandinHost::Active() { return g_active; }
+
+int StandinHost::customControlInits = 0;
+
+HWND StandinHost::AddRollupPage(HINSTANCE module, LPCSTR dialogTemplate, DLGPROC proc, LPCSTR title,
+                                LPARAM param, DWORD flags, int category) {
+    rollupCalls.push_back({title ? title : "", param, flags, category});
+    return rollups ? rollups->AddPage(module, dialogTemplate, proc, title, param) : nullptr;
+}
+
+void StandinHost::DeleteRollupPage(HWND page) {
+    if (rollups) rollups->DeletePage(page);
+}
+
+void StandinHost::RollupMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    mouseMessages.push_back({window, message, wParam, lParam});
+}
+
+INode* StandinHost::GetRootNode() { return scene ? scene->root.get() : nullptr; }
+
+}  // namespace standin
+
+// Host library functions, answered by the active stand-in host.
+
+int GetTicksPerFrame() {
+    standin::StandinHost* h = standin::StandinHost::Active();
+    return (h && h->scene) ? h->scene->ticksPerFrame : standin::kDefaultTicksPerFrame;
+}
+
+void InitCustomControls(HINSTANCE) { ++standin::StandinHost::customControlInits; }
+
+void DisableAccelerators() {
+    if (standin::StandinHost* h = standin::StandinHost::Active()) {
+        h->acceleratorsEnabled = false;
+        ++h->acceleratorSwitches;
+    }
+}
+
+void EnableAccelerators() {
+    if (standin::StandinHost* h = standin::StandinHost::Active()) {
+        h->acceleratorsEnabled = true;
+        ++h->acceleratorSwitches;
+    }
+}
