@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "export/export_records.h"
 #include "export/model_exporter.h"
@@ -50,6 +51,12 @@ public:
     // path: writable, kPathBufferSize bytes, without extension.
     int SaveModel(char* path, int32_t startIndex, int32_t endIndex, uint32_t firstFrame, float scale);
     int WriteNewModel(char* path, float scale);
+    // Captures the meshes at t and appends one frame (40 + 4 x vertexCount bytes)
+    // named name to out; 0, with out unchanged, when the capture fails or gives
+    // other counts than the time-0 capture.
+    int EncodeFrame(TimeValue t, const char* name, float scale, std::vector<uint8_t>& out);
+    // EncodeFrame written at the file's current position.
+    int WriteFrame(std::FILE* file, TimeValue t, const char* name, float scale);
     int ImportFrameNames(char* path);
 
     // --- Skin ---------------------------------------------------------------

@@ -1,0 +1,43 @@
+// Little-endian fields for the file formats, written into and read from byte
+// buffers one by one, whatever the machine's own order.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+inline void PutU8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
+
+inline void PutU16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+inline void PutU32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+inline void PutI16(std::vector<uint8_t>& out, int16_t v) { PutU16(out, static_cast<uint16_t>(v)); }
+inline void PutI32(std::vector<uint8_t>& out, int32_t v) { PutU32(out, static_cast<uint32_t>(v)); }
+
+inline void PutF32(std::vector<uint8_t>& out, float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    PutU32(out, bits);
+}
+
+inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+inline uint32_t GetU32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+inline int32_t GetI32(const uint8_t* p) { return static_cast<int32_t>(GetU32(p)); }
+
+inline float GetF32(const uint8_t* p) {
+    uint32_t bits = GetU32(p);
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
