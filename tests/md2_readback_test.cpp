@@ -1,0 +1,58 @@
+// A written model read back by an independent reader: the asset-import
+// library's MD2 loader, which decodes the first frame.
+#include <gtest/gtest.h>
+
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "export/quake_export_utility.h"
+#include "support/quad_scene.h"
+#include "support/test_files.h"
+
+namespace {
+
+TEST(Md2Readback, IndependentLoaderSeesTheExportedMesh) {
+    testing_scenes::QuadScene quad;
+    QuakeExportUtility utility;
+    testing_scenes::PrepareExport(utility, *quad.host);
+    testing_files::TempDir dir;
+    char path[kPathBufferSize];
+    std::snprintf(path, sizeof path, "%s", (dir / "quad").c_str());
+    ASSERT_EQ(utility.SaveModel(path, 0, utility.frameCount - 1, 0, 1.0f), 1);
+
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(dir / "quad.md2", 0);
+    ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+    ASSERT_EQ(scene->mNumMeshes, 1u);
+    const aiMesh* mesh = scene->mMeshes[0];
+    ASSERT_EQ(mesh->mNumFaces, 2u);
+    ASSERT_TRUE(mesh->HasTextureCoords(0));
+
+    // The loader un-indexes the triangles: one vertex per corner, in the file's
+    // corner order (0, 2, 1). Frame 0 turns (x, y, z) into (-y, x, z); the page
+    // maps u to 8 + 64u and v to 4 + 32v of a 72 x 36 skin.
+    const float turned[4][3] = {{0, 0, 0}, {0, 10, 0}, {-20, 10, 0}, {-20, 0, 0}};
+    for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
+        ASSERT_EQ(mesh->mFaces[f].mNumIndices, 3u);
+        for (unsigned k = 0; k < 3; ++k) {
+            const unsigned corner = k == 0 ? 0 : 3 - k;
+            const unsigned index = mesh->mFaces[f].mIndices[k];
+            const uint32_t vertex = utility.faces[f].vertexIndex[corner];
+            const aiVector3D p = mesh->mVertices[index];
+            // The loader swaps y and z for its right-handed frame.
+            EXPECT_NEAR(p.x, turned[vertex][0], 0.1f) << "face " << f << " corner " << k;
+            EXPECT_NEAR(p.z, turned[vertex][1], 0.1f) << "face " << f << " corner " << k;
+            EXPECT_NEAR(p.y, turned[vertex][2], 0.1f) << "face " << f << " corner " << k;
+            const aiVector3D uv = mesh->mTextureCoords[0][index];
+            const float s = 8 + 64 * utility.faces[f].u[corner];
+            const float t = 4 + 32 * utility.faces[f].v[corner];
+            EXPECT_NEAR(uv.x, s / 72, 1e-4) << "face " << f << " corner " << k;
+            EXPECT_NEAR(uv.y, 1 - t / 36, 1e-4) << "face " << f << " corner " << k;
+        }
+    }
+}
+
+}  // namespace
