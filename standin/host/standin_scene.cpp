@@ -87,6 +87,10 @@ SceneNode* SceneNode::AddChild(std::unique_ptr<SceneNode> child) {
 
 Mesh SceneNode::MeshAt(TimeValue t) const {
     Mesh m = mesh;
+    if (deformAt) {
+        deformAt(t, m);
+        return m;
+    }
     if (vertexKeys.empty()) return m;
     std::vector<double> frames;
     frames.reserve(vertexKeys.size());
@@ -125,6 +129,7 @@ const ObjectState& SceneNode::EvalWorldState(TimeValue t, int) {
 }
 
 Matrix3 SceneNode::GetObjectTM(TimeValue t, void*) {
+    if (transformAt) return transformAt(t);
     if (transformKeys.empty()) return transform;
     std::vector<double> frames;
     frames.reserve(transformKeys.size());

@@ -5,6 +5,7 @@
 // platform/host_sdk.h; the plug-in never sees these concrete types.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -188,6 +189,10 @@ public:
     Matrix3 transform;
     std::vector<TransformKey> transformKeys;  // sorted by frame; replaces transform
     std::vector<VertexKey> vertexKeys;        // sorted by frame
+    // Animation a loader evaluates itself (scenes read through the asset-import
+    // library): when set, they replace the keys above.
+    std::function<Matrix3(TimeValue)> transformAt;
+    std::function<void(TimeValue, Mesh&)> deformAt;  // moves the mesh's vertices to where they are at t
     std::vector<std::unique_ptr<SceneModifier>> modifiers;
     bool hasModifierStack = false;
     std::vector<std::unique_ptr<SceneNode>> children;
