@@ -1,0 +1,24 @@
+// A fresh temporary folder for one test, removed with everything in it when
+// the test ends. Drive C of the stand-in's file access points into it meanwhile.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    // The local path of a file in the folder.
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    // Every byte of a file; empty when it cannot be read.
+    std::vector<unsigned char> Read(const std::string& name) const;
+    bool Exists(const std::string& name) const;
+
+private:
+    std::string path_;
+};
