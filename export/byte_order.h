@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -40,4 +41,22 @@ inline float GetF32(const uint8_t* p) {
     float v;
     std::memcpy(&v, &bits, sizeof v);
     return v;
+}
+
+// The same fields written straight to a file; like every write of the writers,
+// the results are not examined.
+inline void PutU8(std::FILE* file, uint8_t v) { std::fputc(v, file); }
+
+inline void PutU16(std::FILE* file, uint16_t v) {
+    PutU8(file, static_cast<uint8_t>(v));
+    PutU8(file, static_cast<uint8_t>(v >> 8));
+}
+
+inline void PutU32(std::FILE* file, uint32_t v) {
+    PutU16(file, static_cast<uint16_t>(v));
+    PutU16(file, static_cast<uint16_t>(v >> 16));
+}
+
+inline void PutZeros(std::FILE* file, int count) {
+    for (int i = 0; i < count; ++i) PutU8(file, 0);
 }

@@ -8,7 +8,7 @@
 #include "export/output_name.h"
 #include "export/quake_export_utility.h"
 #include "platform/file_access.h"
-#include "skin/file_fields.h"
+#include "export/byte_order.h"
 #include "skin/skin_palette.h"
 
 namespace {
