@@ -5,13 +5,12 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "skin/bitmap_image.h"
 #include "standin/host/host_files.h"
+#include "support/image_files.h"
 
 // stb_image is the oracle; static, so that no other test file can clash with it.
 #pragma GCC diagnostic push
@@ -27,122 +26,9 @@
 #include <stb/stb_image.h>
 #pragma GCC diagnostic pop
 
-namespace fs = std::filesystem;
-
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Fixture(const char* name) { return std::string(VORN_TEST_DATA_DIR) + "/images/" + name; }
-
-// A folder of its own for every test, emptied first.
-std::string ScratchDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    fs::path dir = fs::path(::testing::TempDir()) / "vorn_image_readers" /
-                   (std::string(info->test_suite_name()) + "." + info->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir.string();
-}
-
-std::string WriteFile(const std::string& path, const Bytes& bytes) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return path;
-}
-
-void Put16(Bytes& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
-void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
-
-// A BMP file: headers, `paletteEntries` colours (entry i = i, i+1, i+2, 0), then pixels.
-Bytes BmpFile(int32_t width, int32_t height, uint16_t bits, uint32_t coloursUsed, uint32_t paletteEntries,
-              const Bytes& pixels, uint16_t signature = 0x4D42) {
-    Bytes b;
-    Put16(b, signature);
-    Put32(b, 0);
-    Put32(b, 0);
-    Put32(b, 0);
-    Put32(b, 40);
-    Put32(b, static_cast<uint32_t>(width));
-    Put32(b, static_cast<uint32_t>(height));
-    Put16(b, 1);
-    Put16(b, bits);
-    Put32(b, 0);
-    Put32(b, 0);
-    Put32(b, 0);
-    Put32(b, 0);
-    Put32(b, coloursUsed);
-    Put32(b, 0);
-    for (uint32_t i = 0; i < paletteEntries; ++i) {
-        b.push_back(static_cast<uint8_t>(i));
-        b.push_back(static_cast<uint8_t>(i + 1));
-        b.push_back(static_cast<uint8_t>(i + 2));
-        b.push_back(0);
-    }
-    Append(b, pixels);
-    return b;
-}
-
-// A TGA file: 18-byte header, colour map of `mapLength` entries of entryBits
-// (24-bit entry i = i, 2i, 3i), then the pixel bytes.
-Bytes TgaFile(uint16_t width, uint16_t height, uint8_t depth, uint16_t mapLength, uint8_t entryBits,
-              const Bytes& pixels) {
-    Bytes b;
-    b.push_back(0);
-    b.push_back(mapLength ? 1 : 0);
-    b.push_back(mapLength ? 1 : (depth == 8 ? 3 : 2));
-    Put16(b, 0);
-    Put16(b, mapLength);
-    b.push_back(entryBits);
-    Put16(b, 0);
-    Put16(b, 0);
-    Put16(b, width);
-    Put16(b, height);
-    b.push_back(depth);
-    b.push_back(0);
-    for (uint32_t i = 0; i < mapLength; ++i) {
-        for (uint32_t k = 0; k < entryBits / 8u; ++k) b.push_back(static_cast<uint8_t>(i * (k + 1)));
-    }
-    Append(b, pixels);
-    return b;
-}
-
-// A TIM file of pixel mode `mode`, an optional CLUT, image width in 16-bit
-// units and height, then the rows as stored (top row first).
-Bytes TimFile(uint32_t mode, const std::vector<uint16_t>* clut, int16_t units, uint16_t height, const Bytes& rows,
-              uint16_t fbX = 0, uint16_t fbY = 0) {
-    Bytes b;
-    Put32(b, 0x10);
-    Put32(b, mode | (clut ? 8u : 0u));
-    if (clut) {
-        Put32(b, static_cast<uint32_t>(12 + 2 * clut->size()));
-        Put16(b, 0);
-        Put16(b, 480);
-        Put16(b, static_cast<uint32_t>(clut->size()));
-        Put16(b, 1);
-        for (uint16_t c : *clut) Put16(b, c);
-    }
-    Put32(b, static_cast<uint32_t>(12 + rows.size()));
-    Put16(b, fbX);
-    Put16(b, fbY);
-    Put16(b, static_cast<uint16_t>(units));
-    Put16(b, height);
-    Append(b, rows);
-    return b;
-}
+using namespace vorn_test;
 
 void ExpectColour(const PaletteEntry& got, uint8_t blue, uint8_t green, uint8_t red, const std::string& where) {
     EXPECT_EQ(got.blue, blue) << where;
@@ -189,32 +75,32 @@ void ExpectSamePixels(const BitmapImage& image, const Bytes& reference, const st
 TEST(ImageReaders, EveryDepthDecodesLikeAnIndependentDecoder) {
     for (const DecodedFixture& f : kFixtures) {
         BitmapImage image;
-        ASSERT_EQ(image.ReadImageFile(Fixture(f.file).c_str()), 1) << f.file;
+        ASSERT_EQ(image.ReadImageFile(ImageFixture(f.file).c_str()), 1) << f.file;
         EXPECT_EQ(image.BitsPerPixel(), f.bitCount) << f.file;
         EXPECT_EQ(image.Width(), f.width) << f.file;
         EXPECT_EQ(image.Height(), f.height) << f.file;
         EXPECT_EQ(image.Stride(), f.stride) << f.file;
         EXPECT_EQ(image.alpha != nullptr, f.bitCount == 32) << f.file;
-        ExpectSamePixels(image, Slurp(Fixture(f.file)), f.file);
+        ExpectSamePixels(image, Slurp(ImageFixture(f.file)), f.file);
     }
 }
 
 TEST(ImageReaders, BmpWithoutColourCountReadsTheDefaultPalette) {
     const std::string dir = ScratchDir();
     for (const char* file : {"bmp4.bmp", "bmp8.bmp"}) {
-        Bytes bytes = Slurp(Fixture(file));
+        Bytes bytes = Slurp(ImageFixture(file));
         std::memset(&bytes[46], 0, 4);  // colours used
         const std::string path = WriteFile(dir + "/zero_" + file, bytes);
         BitmapImage image;
         ASSERT_EQ(image.ReadBmpFile(path.c_str()), 1) << file;
         EXPECT_EQ(image.header.clrUsed, image.BitsPerPixel() == 8 ? 256u : 16u) << file;
-        ExpectSamePixels(image, Slurp(Fixture(file)), file);
+        ExpectSamePixels(image, Slurp(ImageFixture(file)), file);
     }
 }
 
 TEST(ImageReaders, BmpTakesTheWholeInfoHeader) {
     BitmapImage image;
-    ASSERT_EQ(image.ReadBmpFile(Fixture("bmp4.bmp").c_str()), 1);
+    ASSERT_EQ(image.ReadBmpFile(ImageFixture("bmp4.bmp").c_str()), 1);
     EXPECT_EQ(image.header.size, 40u);
     EXPECT_EQ(image.header.planes, 1);
     EXPECT_EQ(image.header.imageSize, 12u);
@@ -312,7 +198,7 @@ TEST(ImageReaders, TgaWithoutColourMapKeepsABlackPalette) {
 TEST(ImageReaders, TgaThirtyTwoBitsPutsAlphaAside) {
     const std::string dir = ScratchDir();
     Bytes pixels;
-    for (uint8_t i = 0; i < 6; ++i) Append(pixels, {uint8_t(i), uint8_t(i + 10), uint8_t(i + 20), uint8_t(i + 100)});
+    for (uint8_t i = 0; i < 6; ++i) pixels.insert(pixels.end(), {uint8_t(i), uint8_t(i + 10), uint8_t(i + 20), uint8_t(i + 100)});
     BitmapImage image;
     ASSERT_EQ(image.ReadTgaFile(WriteFile(dir + "/a.tga", TgaFile(3, 2, 32, 0, 0, pixels)).c_str()), 1);
     EXPECT_EQ(image.Stride(), 12);
@@ -452,12 +338,12 @@ TEST(ImageReaders, EveryTruncatedFileFails) {
         const char* name;
         Bytes file;
     } files[] = {
-        {"bmp4.bmp", Slurp(Fixture("bmp4.bmp"))},
-        {"bmp8.bmp", Slurp(Fixture("bmp8.bmp"))},
-        {"bmp24.bmp", Slurp(Fixture("bmp24.bmp"))},
-        {"tga8.tga", Slurp(Fixture("tga8.tga"))},
-        {"tga24.tga", Slurp(Fixture("tga24.tga"))},
-        {"tga32.tga", Slurp(Fixture("tga32.tga"))},
+        {"bmp4.bmp", Slurp(ImageFixture("bmp4.bmp"))},
+        {"bmp8.bmp", Slurp(ImageFixture("bmp8.bmp"))},
+        {"bmp24.bmp", Slurp(ImageFixture("bmp24.bmp"))},
+        {"tga8.tga", Slurp(ImageFixture("tga8.tga"))},
+        {"tga24.tga", Slurp(ImageFixture("tga24.tga"))},
+        {"tga32.tga", Slurp(ImageFixture("tga32.tga"))},
         {"clut4.tim", TimFile(0, &clut, 2, 3, Bytes(12, 0x21))},
         {"plain8.tim", TimFile(1, nullptr, 2, 3, Bytes(12, 1))},
     };
@@ -477,8 +363,8 @@ TEST(ImageReaders, EveryTruncatedFileFails) {
 
 TEST(ImageReaders, ReaderIsChosenByTheFirstExtensionFoundAnywhereInThePath) {
     const std::string dir = ScratchDir();
-    const Bytes bmp = Slurp(Fixture("bmp24.bmp"));
-    const Bytes tga = Slurp(Fixture("tga24.tga"));
+    const Bytes bmp = Slurp(ImageFixture("bmp24.bmp"));
+    const Bytes tga = Slurp(ImageFixture("tga24.tga"));
     struct Case {
         std::string path;
         const Bytes* content;
@@ -510,7 +396,7 @@ TEST(ImageReaders, ReaderIsChosenByTheFirstExtensionFoundAnywhereInThePath) {
 TEST(ImageReaders, BaseNameIsWhatFollowsTheLastBackslash) {
     const std::string dir = ScratchDir();
     standin::SetDriveFolder('V', dir);
-    WriteFile(dir + "/maps/stone/wall.bmp", Slurp(Fixture("bmp24.bmp")));
+    WriteFile(dir + "/maps/stone/wall.bmp", Slurp(ImageFixture("bmp24.bmp")));
     BitmapImage image;
     ASSERT_EQ(image.ReadImageFile("V:\\maps\\stone\\wall.bmp"), 1);
     EXPECT_STREQ(image.Name(), "wall.bmp");
@@ -527,7 +413,7 @@ TEST(ImageReaders, LongPathsAreCutInTheRecordButStillRead) {
     std::string path = ScratchDir();
     while (path.size() < 300) path += "/" + std::string(40, 'd');
     path += "/wall.bmp";
-    WriteFile(path, Slurp(Fixture("bmp24.bmp")));
+    WriteFile(path, Slurp(ImageFixture("bmp24.bmp")));
     BitmapImage image;
     ASSERT_EQ(image.ReadImageFile(path.c_str()), 1);
     EXPECT_EQ(std::string(image.Path()), path.substr(0, 255));
@@ -577,7 +463,7 @@ TEST(PixelAccess, EmptyImagesAnswerWithoutPixels) {
 
 TEST(PixelAccess, ReleasePixelsLeavesTheImageEmpty) {
     BitmapImage image;
-    ASSERT_EQ(image.ReadImageFile(Fixture("tga32.tga").c_str()), 1);
+    ASSERT_EQ(image.ReadImageFile(ImageFixture("tga32.tga").c_str()), 1);
     image.ReleasePixels();
     EXPECT_FALSE(image.pixels);
     EXPECT_FALSE(image.alpha);
