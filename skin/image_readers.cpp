@@ -11,6 +11,7 @@
 //   answers 255 and black); negative sizes fail.
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "skin/bitmap_image.h"

@@ -98,15 +98,6 @@ TEST(ImageReaders, BmpWithoutColourCountReadsTheDefaultPalette) {
     }
 }
 
-TEST(ImageReaders, BmpTakesTheWholeInfoHeader) {
-    BitmapImage image;
-    ASSERT_EQ(image.ReadBmpFile(ImageFixture("bmp4.bmp").c_str()), 1);
-    EXPECT_EQ(image.header.size, 40u);
-    EXPECT_EQ(image.header.planes, 1);
-    EXPECT_EQ(image.header.imageSize, 12u);
-    EXPECT_EQ(image.header.clrUsed, 16u);
-}
-
 // --- Synthetic files ----------------------------------------------------------
 
 TEST(ImageReaders, RowsArePaddedToFourBytes) {
@@ -193,19 +184,6 @@ TEST(ImageReaders, TgaWithoutColourMapKeepsABlackPalette) {
     EXPECT_EQ(image.PixelIndexAt(0, 0), 10);
     EXPECT_EQ(image.PixelIndexAt(2, 1), 60);
     ExpectColour(image.PixelColorAt(2, 1), 0, 0, 0, "grey pixel");
-}
-
-TEST(ImageReaders, TgaThirtyTwoBitsPutsAlphaAside) {
-    const std::string dir = ScratchDir();
-    Bytes pixels;
-    for (uint8_t i = 0; i < 6; ++i) pixels.insert(pixels.end(), {uint8_t(i), uint8_t(i + 10), uint8_t(i + 20), uint8_t(i + 100)});
-    BitmapImage image;
-    ASSERT_EQ(image.ReadTgaFile(WriteFile(dir + "/a.tga", TgaFile(3, 2, 32, 0, 0, pixels)).c_str()), 1);
-    EXPECT_EQ(image.Stride(), 12);
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(image.alpha[static_cast<size_t>(i)], 100 + i);
-        ExpectColour(image.PixelColorAt(i % 3, i / 3), uint8_t(i), uint8_t(i + 10), uint8_t(i + 20), "rgba");
-    }
 }
 
 TEST(ImageReaders, TgaColourMapLongerThanThePaletteIsSkippedPastItsEnd) {
@@ -459,15 +437,6 @@ TEST(PixelAccess, EmptyImagesAnswerWithoutPixels) {
         EXPECT_EQ(image->PixelIndexAt(1, 1), 255);
         ExpectColour(image->PixelColorAt(-1, 7), 0, 0, 0, "empty image");
     }
-}
-
-TEST(PixelAccess, ReleasePixelsLeavesTheImageEmpty) {
-    BitmapImage image;
-    ASSERT_EQ(image.ReadImageFile(ImageFixture("tga32.tga").c_str()), 1);
-    image.ReleasePixels();
-    EXPECT_FALSE(image.pixels);
-    EXPECT_FALSE(image.alpha);
-    EXPECT_EQ(image.PixelIndexAt(0, 0), 255);
 }
 
 }  // namespace

@@ -224,17 +224,6 @@ TEST(ReplaceExtension, CutsAtTheFirstDotAnywhere) {
     EXPECT_EQ(ModelExporter::ReplaceExtension(nullptr, 8, "tim"), 0);
 }
 
-TEST(TextureCollection, TimOptionRenamesCopiesOfTheHostNames) {
-    Collection c;
-    SceneMaterial* dotted = c.Bitmap("A", "C:\\my.maps\\wall.bmp");
-    SceneMaterial* bare = c.Bitmap("B", "noext");
-    c.Nodes({dotted, bare});
-    ASSERT_EQ(c.Collect(COLLECT_TIM_POSITION), 1);
-    EXPECT_EQ(c.Names(), (Names{"C:\\my.tim", "noext.tim"}));
-    for (int32_t i = 0; i < c.count; ++i) EXPECT_EQ(c.records[i].fileName, c.records[i].ownedFileName.get());
-    EXPECT_STREQ(static_cast<BitmapTex*>(dotted->diffuse.get())->GetMapName(), "C:\\my.maps\\wall.bmp");
-}
-
 TEST(TextureCollection, TimPositionGivesPageAndPlacement) {
     const std::string dir = ScratchDir();
     standin::SetDriveFolder('W', dir);
@@ -251,10 +240,14 @@ TEST(TextureCollection, TimPositionGivesPageAndPlacement) {
     WriteFile(dir + "/pages/page5.tim", TimFile(0, nullptr, 1, 2, Bytes(4, 0x10), low));
 
     Collection c;
-    c.Nodes({c.Bitmap("Low", "W:\\pages\\page5.BMP"), c.Bitmap("High", "W:\\pages\\page21.bmp")});
+    SceneMaterial* lowMaterial = c.Bitmap("Low", "W:\\pages\\page5.BMP");
+    c.Nodes({lowMaterial, c.Bitmap("High", "W:\\pages\\page21.bmp")});
     ASSERT_EQ(c.Collect(COLLECT_SORT | COLLECT_MERGE | COLLECT_LOAD | COLLECT_TIM_POSITION), 1);
     standin::SetDriveFolder('W', "");
     ASSERT_EQ(c.Names(), (Names{"W:\\pages\\page21.tim", "W:\\pages\\page5.tim"}));
+    // Each record renamed its own copy; the host's string is as it was.
+    for (int32_t i = 0; i < c.count; ++i) EXPECT_EQ(c.records[i].fileName, c.records[i].ownedFileName.get());
+    EXPECT_STREQ(static_cast<BitmapTex*>(lowMaterial->diffuse.get())->GetMapName(), "W:\\pages\\page5.BMP");
 
     const struct {
         uint32_t page;
