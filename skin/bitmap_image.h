@@ -59,8 +59,11 @@ public:
     uint8_t PixelIndexAt(int x, int y) const;
     PaletteEntry PixelColorAt(int x, int y) const;
 
-    // Bytes per pixel row for this image's width and depth.
+    // Bytes per pixel row for this image's width and depth; 0 for a width of 0
+    // or less, a depth other than 4, 8, 24 or 32, or rows too long for 32 bits.
     int32_t Stride() const;
+    // The same rule for any width, in 64 bits so that no header can overflow it.
+    static int64_t StrideFor(int64_t width, uint16_t bitCount);
 
     void ReleasePixels();
 

@@ -1,0 +1,43 @@
+// Image files for reader tests, built byte by byte, and scratch folders to put them in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vorn_test {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Slurp(const std::string& path);
+// A committed fixture under tests/data/images.
+std::string ImageFixture(const char* name);
+// A fresh, empty folder for the running test; its path holds no ".".
+std::string ScratchDir();
+// Writes bytes to path, creating its folders; returns path.
+std::string WriteFile(const std::string& path, const Bytes& bytes);
+
+void Put16(Bytes& b, uint32_t v);
+void Put32(Bytes& b, uint32_t v);
+
+// A BMP file: headers, paletteEntries colours (entry i = i, i+1, i+2, 0), then pixels.
+Bytes BmpFile(int32_t width, int32_t height, uint16_t bits, uint32_t coloursUsed, uint32_t paletteEntries,
+              const Bytes& pixels, uint16_t signature = 0x4D42);
+
+// A TGA file: 18-byte header, a colour map of mapLength entries of entryBits
+// (byte k of entry i = i * (k + 1)), then the pixel bytes.
+Bytes TgaFile(uint16_t width, uint16_t height, uint8_t depth, uint16_t mapLength, uint8_t entryBits,
+              const Bytes& pixels);
+
+// Where a TIM file's blocks lie in the frame buffer.
+struct TimPlace {
+    uint16_t imageX = 0, imageY = 0;
+    uint16_t clutX = 0, clutY = 480;
+};
+
+// A TIM file of pixel mode `mode` with an optional CLUT, the image width in
+// 16-bit units, its height, then the rows as stored (top row first).
+Bytes TimFile(uint32_t mode, const std::vector<uint16_t>* clut, int16_t units, uint16_t height, const Bytes& rows,
+              TimPlace place = TimPlace{});
+
+}  // namespace vorn_test
