@@ -12,19 +12,8 @@
 #include "standin/host/host_files.h"
 #include "support/image_files.h"
 
-// stb_image is the oracle; static, so that no other test file can clash with it.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_BMP
-#define STBI_ONLY_TGA
-#define STBI_NO_STDIO
+// stb_image is the oracle (its implementation is built once, in support/).
 #include <stb/stb_image.h>
-#pragma GCC diagnostic pop
 
 namespace {
 
