@@ -220,6 +220,55 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int
 BOOL GetSaveFileNameA(OPENFILENAMEA* ofn);
 void InitCommonControls();
 
+// Reasons a module's entry point is called for
+constexpr DWORD DLL_PROCESS_DETACH = 0;
+constexpr DWORD DLL_PROCESS_ATTACH = 1;
+constexpr DWORD DLL_THREAD_ATTACH = 2;
+constexpr DWORD DLL_THREAD_DETACH = 3;
+
+// A module's resources. Windows finds them inside the DLL by its instance
+// handle; here the module hands its table to the window system instead, and
+// the loaders (CreateDialogParamA, DialogBoxParamA, LoadBitmapA) look it up by
+// the same handle.
+
+// One control of a dialog template; position and size in dialog units.
+struct DialogItemTemplate {
+    const char* className;  // "Button", "Edit", "ListBox", "Static"
+    const char* text;
+    DWORD style;
+    int id;
+    short x, y, cx, cy;
+};
+
+struct DialogTemplate {
+    WORD id;
+    DWORD style;
+    short x, y, cx, cy;
+    const char* caption;  // "" for none
+    WORD pointSize;
+    const char* faceName;
+    const DialogItemTemplate* items;
+    size_t itemCount;
+};
+
+// A bitmap resource: the bytes of a whole .bmp file.
+struct BitmapResource {
+    WORD id;
+    const BYTE* bytes;
+    size_t size;
+};
+
+struct ModuleResources {
+    const DialogTemplate* dialogs;
+    size_t dialogCount;
+    const BitmapResource* bitmaps;
+    size_t bitmapCount;
+};
+
+// Binds a module's resource table (which must outlive the binding) to its
+// instance handle; null unbinds.
+void RegisterModuleResources(HINSTANCE module, const ModuleResources* resources);
+
 #define SetDlgItemText SetDlgItemTextA
 #define GetDlgItemText GetDlgItemTextA
 #define SendMessage SendMessageA
