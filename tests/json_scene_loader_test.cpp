@@ -152,17 +152,18 @@ TEST(JsonSceneLoader, ReadsMapsAndSubMaterials) {
     Scene scene;
     std::string error;
     ASSERT_TRUE(LoadJsonScene(kScenes + "/materials.json", scene, error)) << error;
-    ASSERT_EQ(scene.materials.size(), 4u);
+    ASSERT_EQ(scene.materials.size(), 5u);
     const auto& multi = *scene.materials[0];
     ASSERT_EQ(multi.subMaterials.size(), 3u);
     EXPECT_EQ(multi.subMaterials[0], scene.materials[1].get());
     EXPECT_EQ(multi.subMaterials[1], nullptr);
-    EXPECT_EQ(multi.subMaterials[2], scene.materials[2].get());
+    EXPECT_EQ(multi.subMaterials[2], scene.materials[3].get());
     EXPECT_EQ(multi.diffuse, nullptr);
     auto* other = dynamic_cast<SceneOtherTexmap*>(scene.materials[2]->diffuse.get());
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(other->classId, Class_ID(0x1234, 0));
-    EXPECT_EQ(scene.materials[3]->diffuse, nullptr);
+    EXPECT_EQ(scene.materials[4]->diffuse, nullptr);
+    EXPECT_EQ(scene.root->children[3]->material, scene.materials[4].get());
 }
 
 TEST(JsonSceneLoader, JoinsRelativeBitmapPathsToTheSceneFolder) {

@@ -88,7 +88,7 @@ TEST(StandinHost, LooksUpSubMaterialsAndMaps) {
     Texmap* noise = scene.materials[2]->GetSubTexmap(ID_DI);
     ASSERT_NE(noise, nullptr);
     EXPECT_EQ(noise->ClassID(), Class_ID(0x1234, 0));
-    EXPECT_EQ(scene.materials[3]->GetSubTexmap(ID_DI), nullptr);
+    EXPECT_EQ(scene.materials[4]->GetSubTexmap(ID_DI), nullptr);
 }
 
 // Keys at frames 0 and 3; 160 ticks per frame.
