@@ -252,8 +252,8 @@ bool SceneReader::ReadDocument(const Json& doc, Scene& scene) {
     }
     const Json* version = Find(doc, "version");
     if (!version) return Fail("version", "missing: expected 1");
-    int64_t versionNumber = 0;
-    if (!ReadInteger(*version, "version", kFormatVersion, kFormatVersion, "version", versionNumber)) return false;
+    if (!Expect(*version, "version", version->is_number_integer(), "the integer 1")) return false;
+    if (*version != kFormatVersion) return Fail("version", "unsupported version " + version->dump() + ": expected 1");
     if (!CheckKeys(doc, "", {"format", "version", "ticksPerFrame", "materials", "root"})) return false;
 
     int64_t ticks = kDefaultTicksPerFrame;
