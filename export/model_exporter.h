@@ -139,4 +139,7 @@ public:
     int32_t errorSet = 0;
     INode** nodes = nullptr;
     int32_t nodeCount = 0;
+    // Slots allocated in nodes: a host that answers differently in the store
+    // pass than in the counting pass can never make the list overflow.
+    int32_t nodeCapacity = 0;
 };

@@ -44,7 +44,8 @@ ModContext* SceneDerivedObject::GetModContext(int i) {
 KeySpan FindKeySpan(const std::vector<double>& frames, double f) {
     KeySpan span;
     const size_t n = frames.size();
-    if (f <= frames.front()) return span;
+    // NaN (a node with no ticks per frame, say) holds the first key too.
+    if (!(f > frames.front())) return span;
     if (f >= frames.back()) {
         span.a = span.b = n - 1;
         return span;
@@ -79,8 +80,16 @@ INode* SceneNode::GetChildNode(int i) {
     return children[static_cast<size_t>(i)].get();
 }
 
+namespace {
+void SetTicks(SceneNode* node, int ticks) {
+    node->ticksPerFrame = ticks;
+    for (auto& c : node->children) SetTicks(c.get(), ticks);
+}
+}  // namespace
+
 SceneNode* SceneNode::AddChild(std::unique_ptr<SceneNode> child) {
-    child->ticksPerFrame = ticksPerFrame;
+    // A subtree built before it is attached takes this tree's ticks throughout.
+    SetTicks(child.get(), ticksPerFrame);
     children.push_back(std::move(child));
     return children.back().get();
 }
@@ -162,13 +171,6 @@ SceneMaterial* Scene::AddMaterial(const std::string& name) {
     return materials.back().get();
 }
 
-namespace {
-void SetTicks(SceneNode* node, int ticks) {
-    node->ticksPerFrame = ticks;
-    for (auto& c : node->children) SetTicks(c.get(), ticks);
-}
-}  // namespace
-
 void Scene::SetTicksPerFrame(int ticks) {
     ticksPerFrame = ticks;
     if (root) SetTicks(root.get(), ticks);
@@ -180,7 +182,18 @@ StandinHost::StandinHost(Scene* scene, RollupArea* rollups)
 }
 
 StandinHost::~StandinHost() {
-    if (g_active == this) g_active = previous_;
+    // Hosts may go in any order: unlink this one from the chain of live hosts,
+    // so that no host is left answering through a destroyed one.
+    if (g_active == this) {
+        g_active = previous_;
+        return;
+    }
+    for (StandinHost* h = g_active; h; h = h->previous_) {
+        if (h->previous_ == this) {
+            h->previous_ = previous_;
+            return;
+        }
+    }
 }
 
 StandinHost* StandinHost::Active() { return g_active; }

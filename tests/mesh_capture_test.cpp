@@ -1,0 +1,582 @@
+// Mesh capture: offsets across nodes, world space, corners, materials, UV
+// clamping and snapping, split corners, flags, every failure, and hosts whose
+// meshes are bad or change between the two passes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "export/model_exporter.h"
+#include "standin/host/json_scene_loader.h"
+
+namespace {
+
+using standin::Scene;
+using standin::SceneBitmapTex;
+using standin::SceneNode;
+using standin::SceneTriObject;
+using standin::StandinHost;
+
+const std::string kScenes = std::string(VORN_TEST_DATA_DIR) + "/scenes";
+constexpr const char* kNoMesh = "Unable to get mesh from node pointer";
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+// The engine's list set directly, as a collection would leave it.
+void SetNodes(ModelExporter& engine, const std::vector<INode*>& list) {
+    std::free(engine.nodes);
+    engine.nodes = static_cast<INode**>(std::malloc(sizeof(INode*) * std::max<size_t>(list.size(), 1)));
+    std::copy(list.begin(), list.end(), engine.nodes);
+    engine.nodeCount = static_cast<int32_t>(list.size());
+    engine.nodeCapacity = engine.nodeCount;
+}
+
+struct Capture {
+    ExportVertex* vertices = nullptr;
+    ExportFace* faces = nullptr;
+    int32_t vertexCount = -1;
+    int32_t faceCount = -1;
+    int result = -1;
+    Capture() = default;
+    Capture(const Capture&) = delete;
+    Capture& operator=(const Capture&) = delete;
+    ~Capture() {
+        delete[] vertices;
+        delete[] faces;
+    }
+};
+
+void CaptureRange(ModelExporter& engine, Capture& c, int32_t first, uint32_t count, int32_t options, TimeValue t = 0) {
+    c.result = engine.CaptureMeshes(first, count, &c.vertices, &c.faces, &c.vertexCount, &c.faceCount, options, t);
+}
+
+void RunAll(ModelExporter& engine, Capture& c, int32_t options, TimeValue t = 0) {
+    CaptureRange(engine, c, 0, static_cast<uint32_t>(engine.nodeCount), options, t);
+}
+
+// A node whose vertex j is (j, 10 j, 100 j) + offset.
+std::unique_ptr<SceneNode> MeshNode(const std::string& name, int vertexCount,
+                                    const std::vector<std::array<uint32_t, 3>>& faces, float offset = 0.0f) {
+    auto node = std::make_unique<SceneNode>();
+    node->name = name;
+    node->selected = true;
+    node->hasMesh = true;
+    node->convertible = true;
+    for (int j = 0; j < vertexCount; ++j) {
+        node->mesh.verts.emplace_back(offset + j, offset + 10.0f * j, offset + 100.0f * j);
+    }
+    uint32_t smooth = 1;
+    for (const auto& f : faces) {
+        Face face;
+        std::copy(f.begin(), f.end(), face.v);
+        face.smGroup = smooth++;
+        node->mesh.faces.push_back(face);
+    }
+    return node;
+}
+
+void LoadScene(Scene& scene, const std::string& file) {
+    std::string error;
+    ASSERT_TRUE(standin::LoadJsonScene(kScenes + "/" + file, scene, error)) << error;
+}
+
+TEST(MeshCapture, PutsNodesOneAfterAnother) {
+    Scene scene;
+    SceneNode* a = scene.root->AddChild(MeshNode("A", 8, {{0, 1, 2}, {2, 3, 4}, {5, 6, 7}}));
+    SceneNode* b = scene.root->AddChild(MeshNode("B", 6, {{0, 1, 5}, {3, 4, 2}}, 0.5f));
+    ModelExporter engine;
+    SetNodes(engine, {a, b});
+    Capture c;
+    RunAll(engine, c, 0);
+    ASSERT_EQ(c.result, 1);
+    ASSERT_EQ(c.vertexCount, 14);
+    ASSERT_EQ(c.faceCount, 5);
+    EXPECT_EQ(c.vertices[7].x, 7.0f);
+    EXPECT_EQ(c.vertices[8].x, 0.5f);  // B's vertex 0, in object space
+    EXPECT_EQ(c.vertices[13].z, 500.5f);
+    const uint32_t corners[5][3] = {{0, 1, 2}, {2, 3, 4}, {5, 6, 7}, {8, 9, 13}, {11, 12, 10}};
+    for (int f = 0; f < 5; ++f) {
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(c.faces[f].vertexIndex[k], corners[f][k]) << f << "," << k;
+    }
+    EXPECT_EQ(c.faces[2].smoothGroup, 3u);
+    EXPECT_EQ(c.faces[3].smoothGroup, 1u);
+    EXPECT_EQ(c.vertices[3].u, 0.0f);
+    EXPECT_EQ(c.vertices[3].head.flagMask, 0u);
+
+    Capture second;  // the second node alone
+    CaptureRange(engine, second, 1, 1, 0);
+    ASSERT_EQ(second.result, 1);
+    EXPECT_EQ(second.vertexCount, 6);
+    EXPECT_EQ(second.faces[0].vertexIndex[2], 5u);
+    EXPECT_EQ(engine.errorSet, 0);
+}
+
+TEST(MeshCapture, CarriesPositionsIntoWorldSpace) {
+    Scene scene;
+    SceneNode* node = scene.root->AddChild(MeshNode("Turned", 0, {}));
+    node->mesh.verts = {Point3(1, 0, 0), Point3(0, 2, 0)};
+    node->transform.row[0] = Point3(0, 1, 0);
+    node->transform.row[1] = Point3(-1, 0, 0);
+    node->transform.row[2] = Point3(0, 0, 1);
+    node->transform.row[3] = Point3(10, 0, 0);
+    ModelExporter engine;
+    SetNodes(engine, {node});
+    Capture world;
+    RunAll(engine, world, CAPTURE_WORLD_SPACE);
+    ASSERT_EQ(world.result, 1);
+    EXPECT_EQ(world.vertices[0].x, 10.0f);
+    EXPECT_EQ(world.vertices[0].y, 1.0f);
+    EXPECT_EQ(world.vertices[0].z, 0.0f);
+    EXPECT_EQ(world.vertices[1].x, 8.0f);
+    EXPECT_EQ(world.vertices[1].y, 0.0f);
+    EXPECT_EQ(world.vertices[1].z, 0.0f);
+    Capture object;
+    RunAll(engine, object, 0);
+    EXPECT_EQ(object.vertices[1].x, 0.0f);
+    EXPECT_EQ(object.vertices[1].y, 2.0f);
+}
+
+TEST(MeshCapture, SamplesTheTransformAtTheCaptureTime) {
+    Scene scene;
+    LoadScene(scene, "example.json");
+    StandinHost host(&scene);
+    ModelExporter engine;
+    ASSERT_EQ(engine.CollectNodes(&host, NODE_SELECTED | NODE_HAS_MATERIAL), 1);
+    for (const auto& [t, z] : {std::pair<TimeValue, float>{0, 0.0f}, {800, 10.0f}, {1600, 20.0f}, {4000, 20.0f}}) {
+        Capture c;
+        RunAll(engine, c, CAPTURE_WORLD_SPACE, t);
+        ASSERT_EQ(c.result, 1);
+        EXPECT_EQ(c.vertices[2].x, 10.0f);
+        EXPECT_EQ(c.vertices[2].z, z) << "t=" << t;
+    }
+}
+
+TEST(MeshCapture, CopiesTextureAndColourCornersOrLeavesZeros) {
+    Scene scene;
+    LoadScene(scene, "example.json");
+    SceneNode* box = scene.root->children[0].get();
+    SceneNode* painted = scene.root->AddChild(MeshNode("Painted", 3, {{2, 1, 0}}));
+    painted->mesh.vertCol = {Point3(1, 0.5f, 0.25f), Point3(0, 1, 0)};
+    painted->mesh.vcFace = {TVFace{{1, 0, 1}}};
+    ModelExporter engine;
+    SetNodes(engine, {box, painted});
+    Capture c;
+    RunAll(engine, c, CAPTURE_WORLD_SPACE);
+    ASSERT_EQ(c.result, 1);
+    ASSERT_EQ(c.faceCount, 3);
+    const ExportFace& f1 = c.faces[1];  // tfaces [0,2,3] over (0,0) (1,0) (1,1) (0,1)
+    EXPECT_EQ(f1.u[0], 0.0f);
+    EXPECT_EQ(f1.u[1], 1.0f);
+    EXPECT_EQ(f1.u[2], 0.0f);
+    EXPECT_EQ(f1.v[0], 0.0f);
+    EXPECT_EQ(f1.v[1], 1.0f);
+    EXPECT_EQ(f1.v[2], 1.0f);
+    EXPECT_EQ(f1.red[0], 0.0f);  // the box has no colours
+    EXPECT_EQ(c.vertices[2].u, 0.0f);  // coordinates live on faces only
+
+    const ExportFace& p = c.faces[2];
+    const float red[3] = {0, 1, 0}, green[3] = {1, 0.5f, 1}, blue[3] = {0, 0.25f, 0};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(p.red[k], red[k]);
+        EXPECT_EQ(p.green[k], green[k]);
+        EXPECT_EQ(p.blue[k], blue[k]);
+        EXPECT_EQ(p.u[k], 0.0f);  // no texture vertices
+        EXPECT_EQ(p.v[k], 0.0f);
+    }
+    EXPECT_EQ(p.fileName, nullptr);
+    EXPECT_EQ(p.texture, nullptr);
+}
+
+TEST(MeshCapture, FindsEachFacesBitmapThroughItsMaterial) {
+    Scene scene;
+    LoadScene(scene, "materials.json");
+    StandinHost host(&scene);
+    ModelExporter engine;
+    ASSERT_EQ(engine.CollectNodes(&host, NODE_SELECTED), 1);
+    ASSERT_EQ(engine.nodeCount, 5);
+    Capture c;
+    RunAll(engine, c, CAPTURE_WORLD_SPACE);
+    ASSERT_EQ(c.result, 1);
+    ASSERT_EQ(c.faceCount, 9);
+    const char* wood = static_cast<SceneBitmapTex*>(scene.materials[1]->diffuse.get())->GetMapName();
+    const char* stone = static_cast<SceneBitmapTex*>(scene.materials[3]->diffuse.get())->GetMapName();
+    // Multi (sub-materials Wood, empty, Stone) with ids 0, 1, 5, 65535, 4; Wood with id 7;
+    // then a non-bitmap map, a material without a map, a node without a material.
+    const char* expected[9] = {wood, nullptr, stone, wood, nullptr, wood, nullptr, nullptr, nullptr};
+    for (int f = 0; f < 9; ++f) EXPECT_EQ(c.faces[f].fileName, expected[f]) << "face " << f;  // the host's own string
+
+    const char* name = "untouched";
+    EXPECT_EQ(engine.GetFaceMapName(engine.nodes[0], 1, &name), 0);
+    EXPECT_STREQ(name, "untouched");
+    EXPECT_EQ(engine.GetFaceMapName(engine.nodes[0], 2, &name), 1);
+    EXPECT_EQ(name, stone);
+    EXPECT_EQ(engine.errorSet, 0);
+}
+
+// Face 0's corners (u, v): (1.3, -0.2) (1.0, 0.0) (NaN, 0.5);
+// face 1's: (0.51, 0.49) (inf, -inf) (-0.0, 0.75).
+std::unique_ptr<SceneNode> UVNode() {
+    auto node = MeshNode("UV", 3, {{0, 1, 2}, {2, 1, 0}});
+    node->mesh.tVerts = {Point3(1.3f, -0.2f, 9), Point3(1.0f, 0.0f, 9), Point3(kNaN, 0.5f, 9),
+                         Point3(0.51f, 0.49f, 9), Point3(kInf, -kInf, 9), Point3(-0.0f, 0.75f, 9)};
+    node->mesh.tvFace = {TVFace{{0, 1, 2}}, TVFace{{3, 4, 5}}};
+    return node;
+}
+
+TEST(MeshCapture, ClampsThenSnapsTextureCoordinates) {
+    Scene scene;
+    SceneNode* node = scene.root->AddChild(UVNode());
+    ModelExporter engine;
+    SetNodes(engine, {node});
+    using Six = std::array<float, 12>;  // u0 v0 u1 v1 u2 v2 of face 0, then face 1
+    const struct {
+        int32_t options;
+        Six expected;
+    } cases[] = {
+        {0, Six{1.3f, -0.2f, 1.0f, 0.0f, kNaN, 0.5f, 0.51f, 0.49f, kInf, -kInf, -0.0f, 0.75f}},
+        {CAPTURE_CLAMP_UV, Six{1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.5f, 0.51f, 0.49f, 1.0f, 0.0f, -0.0f, 0.75f}},
+        {CAPTURE_SNAP_UV, Six{1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f}},
+        {CAPTURE_CLAMP_UV | CAPTURE_SNAP_UV, Six{1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f}},
+    };
+    for (const auto& c : cases) {
+        for (int32_t split : {int32_t{0}, int32_t{CAPTURE_SPLIT_CORNERS}}) {
+            Capture cap;
+            RunAll(engine, cap, c.options | split);
+            ASSERT_EQ(cap.result, 1);
+            for (int f = 0; f < 2; ++f) {
+                for (int k = 0; k < 3; ++k) {
+                    const float u = c.expected[6 * f + 2 * k], v = c.expected[6 * f + 2 * k + 1];
+                    const ExportFace& face = cap.faces[f];
+                    const auto same = [](float got, float want) {
+                        return std::isnan(want) ? std::isnan(got) : (got == want && std::signbit(got) == std::signbit(want));
+                    };
+                    EXPECT_TRUE(same(face.u[k], u)) << "options " << c.options << " face " << f << " corner " << k;
+                    EXPECT_TRUE(same(face.v[k], v)) << "options " << c.options << " face " << f << " corner " << k;
+                    if (split) {
+                        EXPECT_TRUE(same(cap.vertices[3 * f + k].u, u)) << "split, options " << c.options;
+                        EXPECT_TRUE(same(cap.vertices[3 * f + k].v, v)) << "split, options " << c.options;
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(MeshCapture, SplitCornersGiveEveryFaceThreeVerticesOfItsOwn) {
+    Scene scene;
+    SceneNode* a = scene.root->AddChild(MeshNode("A", 5, {{0, 1, 2}, {4, 3, 0}}));
+    SceneNode* b = scene.root->AddChild(MeshNode("B", 2, {{1, 1, 0}}));
+    a->transform.row[3] = Point3(0, 0, 1000);
+    ModelExporter engine;
+    SetNodes(engine, {a, b});
+    Capture c;
+    RunAll(engine, c, CAPTURE_SPLIT_CORNERS | CAPTURE_WORLD_SPACE);
+    ASSERT_EQ(c.result, 1);
+    ASSERT_EQ(c.vertexCount, 9);
+    ASSERT_EQ(c.faceCount, 3);
+    for (int f = 0; f < 3; ++f) {
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(c.faces[f].vertexIndex[k], static_cast<uint32_t>(3 * f + k));
+    }
+    const float xs[9] = {0, 1, 2, 4, 3, 0, 1, 1, 0};
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(c.vertices[i].x, xs[i]) << i;
+    EXPECT_EQ(c.vertices[3].z, 1400.0f);  // A's vertex 4, moved by A's transform
+    EXPECT_EQ(c.vertices[6].z, 100.0f);
+    EXPECT_EQ(c.vertices[6].u, 0.0f);  // no texture vertices
+}
+
+TEST(MeshCapture, EmptyRangesAndEmptyMeshesSucceedWithZeroCounts) {
+    Scene scene;
+    SceneNode* empty = scene.root->AddChild(MeshNode("Empty", 0, {}));
+    ModelExporter engine;
+    SetNodes(engine, {empty, empty});
+    for (uint32_t count : {0u, 2u}) {
+        Capture c;
+        CaptureRange(engine, c, 0, count, CAPTURE_WORLD_SPACE | CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS);
+        EXPECT_EQ(c.result, 1);
+        EXPECT_EQ(c.vertexCount, 0);
+        EXPECT_EQ(c.faceCount, 0);
+    }
+    ModelExporter none;
+    Capture c;
+    CaptureRange(none, c, 0, 0, CAPTURE_WORLD_SPACE);
+    EXPECT_EQ(c.result, 1);
+    EXPECT_EQ(none.errorSet, 0);
+}
+
+TEST(MeshCapture, CopiesFlagsOnlyWhenAsked) {
+    Scene scene;
+    LoadScene(scene, "flags.json");
+    SceneNode* node = scene.root->children[0].get();
+    ModelExporter engine;
+    SetNodes(engine, {node});
+    Capture plain, vertexFlags, faceFlags, split;
+    RunAll(engine, plain, CAPTURE_WORLD_SPACE);
+    RunAll(engine, vertexFlags, CAPTURE_VERTEX_FLAGS);
+    RunAll(engine, faceFlags, CAPTURE_FACE_FLAGS);
+    RunAll(engine, split, CAPTURE_VERTEX_FLAGS | CAPTURE_FACE_FLAGS | CAPTURE_SPLIT_CORNERS);
+    ASSERT_EQ(plain.result, 1);
+    ASSERT_EQ(vertexFlags.result, 1);
+    ASSERT_EQ(faceFlags.result, 1);
+    ASSERT_EQ(split.result, 1);
+    EXPECT_EQ(plain.vertices[5].head.flagMask, 0u);
+    EXPECT_EQ(plain.faces[2].head.flagMask, 0u);
+    EXPECT_EQ(vertexFlags.vertices[5].head.flagMask, 0b1011u);
+    EXPECT_EQ(vertexFlags.vertices[5].head.flagValues[7], 256u);
+    EXPECT_EQ(vertexFlags.faces[2].head.flagMask, 0u);
+    EXPECT_EQ(faceFlags.vertices[5].head.flagMask, 0u);
+    EXPECT_EQ(faceFlags.faces[2].head.flagMask, 0x80000000u);
+    EXPECT_EQ(faceFlags.faces[2].head.flagValues[6], 7u);
+    // Face 2 is (4, 5, 6): its split corners carry the marks of vertices 4, 5, 6.
+    EXPECT_EQ(split.vertices[6].head.flagMask, 0u);
+    EXPECT_EQ(split.vertices[7].head.flagMask, 0b1011u);
+    EXPECT_EQ(split.vertices[8].head.flagMask, 0b1001u);
+    EXPECT_EQ(split.faces[2].head.flagMask, 0x80000000u);
+    EXPECT_EQ(engine.errorSet, 0);
+}
+
+TEST(MeshCaptureFailure, ARangeBeyondTheListTouchesNothing) {
+    Scene scene;
+    SceneNode* a = scene.root->AddChild(MeshNode("A", 3, {{0, 1, 2}}));
+    ModelExporter engine;
+    SetNodes(engine, {a, a});
+    const struct {
+        int32_t first;
+        uint32_t count;
+    } ranges[] = {{0, 3}, {2, 1}, {3, 0}, {-1, 1}, {1, 0xFFFFFFFFu}, {-1, 0}};
+    for (const auto& r : ranges) {
+        ExportVertex sentinelVertex;
+        ExportFace sentinelFace;
+        ExportVertex* vertices = &sentinelVertex;
+        ExportFace* faces = &sentinelFace;
+        int32_t vertexCount = 77, faceCount = 88;
+        EXPECT_EQ(engine.CaptureMeshes(r.first, r.count, &vertices, &faces, &vertexCount, &faceCount, 2, 0), 0);
+        EXPECT_EQ(vertices, &sentinelVertex);
+        EXPECT_EQ(faces, &sentinelFace);
+        EXPECT_EQ(vertexCount, 77);
+        EXPECT_EQ(faceCount, 88);
+    }
+    EXPECT_STREQ(engine.errorText, "Mesh range invalid");
+    EXPECT_STREQ(engine.errorCaption, "Internal Parameter Error");
+    EXPECT_EQ(a->evaluations, 0);
+    Capture atEnd;
+    CaptureRange(engine, atEnd, 2, 0, CAPTURE_WORLD_SPACE);
+    EXPECT_EQ(atEnd.result, 1);
+}
+
+TEST(MeshCaptureFailure, ANodeWithoutMeshInTheCountingPassLeavesPartialSums) {
+    Scene scene;
+    LoadScene(scene, "tree.json");  // A, then B, which cannot become a triangle mesh
+    StandinHost host(&scene);
+    ModelExporter engine;
+    ASSERT_EQ(engine.CollectNodes(&host, NODE_SELECTED | NODE_HAS_MATERIAL), 1);
+    ExportVertex sentinelVertex;
+    ExportFace sentinelFace;
+    ExportVertex* vertices = &sentinelVertex;
+    ExportFace* faces = &sentinelFace;
+    int32_t vertexCount = 77, faceCount = 88;
+    EXPECT_EQ(engine.CaptureMeshes(0, 4, &vertices, &faces, &vertexCount, &faceCount, CAPTURE_WORLD_SPACE, 0), 0);
+    EXPECT_STREQ(engine.errorText, kNoMesh);
+    EXPECT_STREQ(engine.errorCaption, "Internal Parameter Error");
+    EXPECT_EQ(vertices, &sentinelVertex);
+    EXPECT_EQ(faces, &sentinelFace);
+    EXPECT_EQ(vertexCount, 3);  // A's
+    EXPECT_EQ(faceCount, 1);
+}
+
+// --- A host of the test's own --------------------------------------------------
+
+class ScriptedTriObject : public TriObject {
+public:
+    SClass_ID SuperClassID() override { return 16; }
+    int CanConvertToType(Class_ID type) override { return type == triObjectClassID; }
+    Object* ConvertToType(TimeValue t, Class_ID type) override {
+        conversionTimes.push_back(t);
+        return type == triObjectClassID ? this : nullptr;
+    }
+    void DeleteThis() override {}
+    Mesh& GetMesh() override { return mesh; }
+    Mesh mesh;
+    std::vector<TimeValue> conversionTimes;
+};
+
+class NotAMesh : public Object {
+public:
+    SClass_ID SuperClassID() override { return 16; }
+    int CanConvertToType(Class_ID) override { return 0; }
+    Object* ConvertToType(TimeValue, Class_ID) override { return nullptr; }
+    void DeleteThis() override {}
+};
+
+// Each evaluation gives the next mesh of the script (the last one repeats);
+// a missing mesh is an object that cannot become a triangle mesh.
+class ScriptedNode : public INode {
+public:
+    explicit ScriptedNode(std::vector<std::optional<Mesh>> script) : script_(std::move(script)) {}
+    const char* GetName() override { return "Scripted"; }
+    int NumberOfChildren() override { return 0; }
+    INode* GetChildNode(int) override { return nullptr; }
+    int Selected() override { return 1; }
+    Mtl* GetMtl() override { return nullptr; }
+    const ObjectState& EvalWorldState(TimeValue t, int) override {
+        evaluationTimes.push_back(t);
+        const auto& next = script_[std::min(evaluationTimes.size(), script_.size()) - 1];
+        if (next) {
+            object.mesh = *next;
+            state_ = ObjectState(&object);
+        } else {
+            state_ = ObjectState(&notAMesh_);
+        }
+        return state_;
+    }
+    Matrix3 GetObjectTM(TimeValue, void*) override { return Matrix3(); }
+    Object* GetObjectRef() override { return &object; }
+
+    ScriptedTriObject object;
+    std::vector<TimeValue> evaluationTimes;
+
+private:
+    std::vector<std::optional<Mesh>> script_;
+    NotAMesh notAMesh_;
+    ObjectState state_;
+};
+
+Mesh Triangles(int vertexCount, int faceCount) {
+    Mesh m;
+    for (int j = 0; j < vertexCount; ++j) m.verts.emplace_back(static_cast<float>(j), 0.0f, 0.0f);
+    for (int f = 0; f < faceCount; ++f) {
+        Face face;
+        for (int k = 0; k < 3; ++k) face.v[k] = static_cast<uint32_t>((f + k) % vertexCount);
+        m.faces.push_back(face);
+    }
+    return m;
+}
+
+TEST(MeshCaptureHost, EvaluatesAtTheCaptureTimeAndConvertsAtTimeZero) {
+    ScriptedNode node({Triangles(3, 1)});
+    ModelExporter engine;
+    SetNodes(engine, {&node});
+    Capture c;
+    RunAll(engine, c, CAPTURE_WORLD_SPACE, 480);
+    ASSERT_EQ(c.result, 1);
+    EXPECT_EQ(node.evaluationTimes, (std::vector<TimeValue>{480, 480}));  // counting and fill
+    EXPECT_EQ(node.object.conversionTimes, (std::vector<TimeValue>{0, 0}));
+}
+
+TEST(MeshCaptureFailure, ANodeWithoutMeshInTheFillPassLeavesTheArraysToTheCaller) {
+    Scene scene;
+    SceneNode* a = scene.root->AddChild(MeshNode("A", 4, {{0, 1, 2}, {1, 2, 3}}));
+    ScriptedNode vanishing({Triangles(3, 1), std::nullopt});
+    ModelExporter engine;
+    SetNodes(engine, {a, &vanishing});
+    Capture c;
+    RunAll(engine, c, CAPTURE_WORLD_SPACE);
+    EXPECT_EQ(c.result, 0);
+    EXPECT_STREQ(engine.errorText, kNoMesh);
+    EXPECT_STREQ(engine.errorCaption, "Internal Parameter Error");
+    ASSERT_NE(c.vertices, nullptr);
+    ASSERT_NE(c.faces, nullptr);
+    EXPECT_EQ(c.vertexCount, 4);  // A is in
+    EXPECT_EQ(c.faceCount, 2);
+    EXPECT_EQ(c.vertices[3].x, 3.0f);
+    EXPECT_EQ(c.faces[1].vertexIndex[2], 3u);
+}
+
+// The arrays are sized by the counting pass; whatever the second evaluation
+// gives, nothing is written beyond them (the sanitizer build checks).
+TEST(MeshCaptureFailure, CountsThatChangeBetweenThePassesFailTheCapture) {
+    const struct {
+        Mesh counted, filled;
+        int32_t options;
+    } cases[] = {
+        {Triangles(3, 1), Triangles(4, 1), 0},
+        {Triangles(3, 1), Triangles(3, 2), 0},
+        {Triangles(3, 1), Triangles(3, 2), CAPTURE_SPLIT_CORNERS},
+        {Triangles(3, 2), Triangles(3, 1), 0},
+        {Triangles(4, 1), Triangles(3, 1), CAPTURE_VERTEX_FLAGS | CAPTURE_FACE_FLAGS},
+        {Triangles(5, 2), Triangles(9, 4), CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS},
+    };
+    for (const auto& k : cases) {
+        Scene scene;
+        SceneNode* after = scene.root->AddChild(MeshNode("After", 3, {{0, 1, 2}}));
+        ScriptedNode changing({k.counted, k.filled});
+        ModelExporter engine;
+        SetNodes(engine, {&changing, after});
+        Capture c;
+        RunAll(engine, c, k.options | CAPTURE_WORLD_SPACE);
+        EXPECT_EQ(c.result, 0);
+        EXPECT_STREQ(engine.errorText, kNoMesh);
+        ASSERT_NE(c.vertices, nullptr);
+    }
+}
+
+TEST(MeshCaptureFailure, ABadHostMeshFailsInsteadOfReadingOutOfBounds) {
+    const auto bad = [](const char* name) { return MeshNode(name, 3, {{0, 1, 2}, {2, 1, 0}}); };
+    std::vector<std::unique_ptr<SceneNode>> nodes;
+    nodes.push_back(bad("Vertex"));
+    nodes.back()->mesh.faces[1].v[2] = 3;
+    nodes.push_back(bad("Texture"));
+    nodes.back()->mesh.tVerts = {Point3(0, 0, 0), Point3(1, 1, 0)};
+    nodes.back()->mesh.tvFace = {TVFace{{0, 1, 1}}, TVFace{{0, 2, 1}}};
+    nodes.push_back(bad("FewTextureFaces"));
+    nodes.back()->mesh.tVerts = {Point3(0, 0, 0)};
+    nodes.back()->mesh.tvFace = {TVFace{{0, 0, 0}}};
+    nodes.push_back(bad("Colour"));
+    nodes.back()->mesh.vertCol = {Point3(1, 1, 1)};
+    nodes.back()->mesh.vcFace = {TVFace{{0, 0, 0}}, TVFace{{0, 0, 0xFFFFFFFFu}}};
+    const char* expected[] = {"Face 1 of node Vertex has a vertex index out of range",
+                              "Face 1 of node Texture has a texture vertex index out of range",
+                              "Node FewTextureFaces has fewer texture faces than faces",
+                              "Face 1 of node Colour has a colour vertex index out of range"};
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        for (int32_t split : {int32_t{0}, int32_t{CAPTURE_SPLIT_CORNERS}}) {
+            ModelExporter engine;
+            SetNodes(engine, {nodes[i].get()});
+            Capture c;
+            RunAll(engine, c, CAPTURE_WORLD_SPACE | split);
+            EXPECT_EQ(c.result, 0);
+            EXPECT_STREQ(engine.errorText, expected[i]);
+            EXPECT_STREQ(engine.errorCaption, "Scene Error");
+        }
+    }
+}
+
+TEST(MeshCaptureHost, ReleasesEveryObjectAConversionCreated) {
+    Scene scene;
+    SceneNode* made = scene.root->AddChild(MeshNode("Made", 3, {{0, 1, 2}}));
+    made->conversionCreates = true;
+    SceneNode* plain = scene.root->AddChild(MeshNode("Plain", 3, {{0, 1, 2}}));
+    ModelExporter engine;
+    {
+        NodeMesh held = engine.GetNodeMesh(made, 0);
+        ASSERT_TRUE(held);
+        EXPECT_EQ(held->getNumFaces(), 1);
+        EXPECT_EQ(SceneTriObject::liveConversions, 1);
+        NodeMesh moved = std::move(held);
+        EXPECT_EQ(SceneTriObject::liveConversions, 1);
+        NodeMesh itself = engine.GetNodeMesh(plain, 0);  // already a triangle mesh: nothing created
+        EXPECT_EQ(SceneTriObject::liveConversions, 1);
+    }
+    EXPECT_EQ(SceneTriObject::liveConversions, 0);
+
+    SetNodes(engine, {made, plain, made});
+    for (int32_t options : {int32_t{CAPTURE_WORLD_SPACE}, int32_t{CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS}}) {
+        Capture c;
+        RunAll(engine, c, options);
+        EXPECT_EQ(c.result, 1);
+        EXPECT_EQ(SceneTriObject::liveConversions, 0);
+    }
+    made->mesh.faces[0].v[0] = 9;  // a fill-pass failure after a conversion
+    Capture failed;
+    RunAll(engine, failed, CAPTURE_WORLD_SPACE);
+    EXPECT_EQ(failed.result, 0);
+    EXPECT_EQ(SceneTriObject::liveConversions, 0);
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// Node collection: pre-order over the host's tree, root names skipped by exact
+// name, each request bit, and a list that never outgrows its allocation.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "export/model_exporter.h"
+#include "standin/host/json_scene_loader.h"
+
+namespace {
+
+using standin::Scene;
+using standin::SceneNode;
+using standin::StandinHost;
+
+const std::string kScenes = std::string(VORN_TEST_DATA_DIR) + "/scenes";
+
+std::vector<std::string> Names(const ModelExporter& engine) {
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < engine.nodeCount; ++i) names.push_back(engine.nodes[i]->GetName());
+    return names;
+}
+
+class NodeCollection : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(standin::LoadJsonScene(kScenes + "/tree.json", scene, error)) << error;
+    }
+    Scene scene;
+    ModelExporter engine;
+};
+
+// tree.json: Scene Root { A, B (super-class 0x30, no mesh) { C, Unselected },
+// NoMaterial (selected) { Root { root } } }; every node but NoMaterial has the material.
+TEST_F(NodeCollection, TakesEachRequestedPropertyInPreOrder) {
+    StandinHost host(&scene);
+    using V = std::vector<std::string>;
+    const struct {
+        int32_t bits;
+        V expected;
+    } cases[] = {
+        {0, V{"A", "B", "C", "Unselected", "NoMaterial", "root"}},
+        {NODE_SELECTED, V{"A", "B", "C", "NoMaterial", "root"}},
+        {NODE_HAS_MATERIAL, V{"A", "B", "C", "Unselected", "root"}},
+        {NODE_TRI_MESH, V{"A", "C", "Unselected", "NoMaterial", "root"}},
+        {NODE_SUPER_CLASS_MATCH, V{"B"}},
+        {NODE_SELECTED | NODE_HAS_MATERIAL, V{"A", "B", "C", "root"}},
+        {NODE_SELECTED | NODE_HAS_MATERIAL | NODE_TRI_MESH, V{"A", "C", "root"}},
+        {NODE_SELECTED | NODE_HAS_MATERIAL | NODE_STORE, V{"A", "B", "C", "root"}},
+        {NODE_SUPER_CLASS_MATCH | NODE_TRI_MESH, V{}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(engine.CollectNodes(&host, c.bits), 1);
+        EXPECT_EQ(Names(engine), c.expected) << "bits " << c.bits;
+    }
+    EXPECT_EQ(engine.errorSet, 0);
+}
+
+TEST_F(NodeCollection, CollectingAgainGivesTheSameList) {
+    StandinHost host(&scene);
+    ASSERT_EQ(engine.CollectNodes(&host, 12), 1);
+    const std::vector<INode*> first(engine.nodes, engine.nodes + engine.nodeCount);
+    ASSERT_EQ(engine.CollectNodes(&host, 12), 1);
+    const std::vector<INode*> second(engine.nodes, engine.nodes + engine.nodeCount);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first.size(), 4u);
+    EXPECT_EQ(first[0], scene.root->children[0].get());
+}
+
+TEST_F(NodeCollection, EvaluatesEveryTestedNodeOnceInEachPassAndTheRootNever) {
+    StandinHost host(&scene);
+    ASSERT_EQ(engine.CollectNodes(&host, 12), 1);
+    EXPECT_EQ(scene.root->evaluations, 0);
+    EXPECT_EQ(scene.root->children[0]->evaluations, 2);
+    EXPECT_EQ(scene.root->children[2]->children[0]->evaluations, 0);  // "Root"
+}
+
+TEST(NodeCollectionNames, SkipsOnlyTheExactRootNames) {
+    Scene scene;
+    for (const char* name : {"Root", "Scene Root", "root", "ROOT", "Root ", "Scene root", "SceneRoot", ""}) {
+        auto node = std::make_unique<SceneNode>();
+        node->name = name;
+        scene.root->AddChild(std::move(node));
+    }
+    StandinHost host(&scene);
+    ModelExporter engine;
+    ASSERT_EQ(engine.CollectNodes(&host, 0), 1);
+    EXPECT_EQ(Names(engine), (std::vector<std::string>{"root", "ROOT", "Root ", "Scene root", "SceneRoot", ""}));
+}
+
+TEST(NodeCollectionEmpty, NothingSelectedIsAnEmptyListAndNoFailure) {
+    Scene scene;  // only the root
+    StandinHost host(&scene);
+    ModelExporter engine;
+    EXPECT_EQ(engine.CollectNodes(&host, 12), 1);
+    EXPECT_EQ(engine.nodeCount, 0);
+    Scene none;
+    none.root.reset();
+    StandinHost empty(&none);
+    EXPECT_EQ(engine.CollectNodes(&empty, 0), 1);
+    EXPECT_EQ(engine.nodeCount, 0);
+    EXPECT_EQ(engine.errorSet, 0);
+}
+
+// A node that is selected only from its given evaluation on.
+class LateSelectedNode : public SceneNode {
+public:
+    explicit LateSelectedNode(int selectedFrom) : selectedFrom_(selectedFrom) {}
+    int Selected() override { return ++asked_ >= selectedFrom_ ? 1 : 0; }
+
+private:
+    int selectedFrom_;
+    int asked_ = 0;
+};
+
+TEST(NodeCollectionHost, AHostThatChangesItsAnswersCannotOverflowTheList) {
+    Scene scene;
+    scene.root->AddChild(std::make_unique<SceneNode>())->selected = true;
+    for (int i = 0; i < 3; ++i) scene.root->AddChild(std::make_unique<LateSelectedNode>(2));
+    StandinHost host(&scene);
+    ModelExporter engine;
+    ASSERT_EQ(engine.CollectNodes(&host, NODE_SELECTED), 1);
+    // Counted one, then four wanted a place: the list holds what fits.
+    EXPECT_EQ(engine.nodeCount, 1);
+    EXPECT_EQ(engine.nodes[0], scene.root->children[0].get());
+}
+
+}  // namespace

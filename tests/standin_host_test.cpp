@@ -1,0 +1,249 @@
+// The stand-in host as the plug-in sees it through the SDK surface: the tree,
+// selection, materials, transforms and animated meshes, and conversions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "standin/host/json_scene_loader.h"
+
+namespace {
+
+using standin::Scene;
+using standin::SceneNode;
+using standin::SceneTriObject;
+using standin::StandinHost;
+
+const std::string kScenes = std::string(VORN_TEST_DATA_DIR) + "/scenes";
+
+void Load(Scene& scene, const std::string& file) {
+    std::string error;
+    ASSERT_TRUE(standin::LoadJsonScene(kScenes + "/" + file, scene, error)) << error;
+}
+
+void LoadText(Scene& scene, const std::string& text) {
+    std::string error;
+    ASSERT_TRUE(standin::LoadJsonSceneText(text, std::nullopt, scene, error)) << error;
+}
+
+uint32_t Bits(float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+Mesh& EvaluatedMesh(INode* node, TimeValue t) {
+    Object* obj = node->EvalWorldState(t).obj;
+    auto* tri = dynamic_cast<TriObject*>(obj);
+    EXPECT_NE(tri, nullptr);
+    return tri->GetMesh();
+}
+
+TEST(StandinHost, AnswersTheTreeSelectionAndMaterials) {
+    Scene scene;
+    Load(scene, "tree.json");
+    StandinHost host(&scene);
+    INode* root = host.GetRootNode();
+    ASSERT_NE(root, nullptr);
+    EXPECT_STREQ(root->GetName(), "Scene Root");
+    ASSERT_EQ(root->NumberOfChildren(), 3);
+    EXPECT_EQ(root->GetChildNode(3), nullptr);
+    EXPECT_EQ(root->GetChildNode(-1), nullptr);
+    INode* b = root->GetChildNode(1);
+    EXPECT_STREQ(b->GetName(), "B");
+    ASSERT_EQ(b->NumberOfChildren(), 2);
+    EXPECT_STREQ(b->GetChildNode(1)->GetName(), "Unselected");
+    EXPECT_EQ(b->Selected(), 1);
+    EXPECT_EQ(b->GetChildNode(1)->Selected(), 0);
+    EXPECT_EQ(b->GetMtl(), scene.materials[0].get());
+    EXPECT_EQ(root->GetChildNode(2)->GetMtl(), nullptr);
+    // B has no mesh: its object cannot become a triangle mesh.
+    Object* obj = b->EvalWorldState(0).obj;
+    ASSERT_NE(obj, nullptr);
+    EXPECT_EQ(obj->SuperClassID(), 0x30u);
+    EXPECT_EQ(obj->CanConvertToType(triObjectClassID), 0);
+    EXPECT_EQ(obj->ConvertToType(0, triObjectClassID), nullptr);
+}
+
+TEST(StandinHost, LooksUpSubMaterialsAndMaps) {
+    Scene scene;
+    Load(scene, "materials.json");
+    Mtl* multi = scene.materials[0].get();
+    EXPECT_STREQ(multi->GetName().data(), "Multi");
+    ASSERT_EQ(multi->NumSubMtls(), 3);
+    EXPECT_EQ(multi->GetSubMtl(0), scene.materials[1].get());
+    EXPECT_EQ(multi->GetSubMtl(1), nullptr);  // an empty slot
+    EXPECT_EQ(multi->GetSubMtl(3), nullptr);
+    EXPECT_EQ(multi->GetSubMtl(-1), nullptr);
+    EXPECT_EQ(multi->GetSubTexmap(ID_DI), nullptr);
+
+    Texmap* wood = scene.materials[1]->GetSubTexmap(ID_DI);
+    ASSERT_NE(wood, nullptr);
+    EXPECT_EQ(wood->ClassID(), bitmapTexClassID);
+    EXPECT_EQ(std::string(static_cast<BitmapTex*>(wood)->GetMapName()), kScenes + "/wood.bmp");
+    EXPECT_EQ(scene.materials[1]->GetSubTexmap(0), nullptr);  // only slot 1 is the diffuse slot
+    Texmap* noise = scene.materials[2]->GetSubTexmap(ID_DI);
+    ASSERT_NE(noise, nullptr);
+    EXPECT_EQ(noise->ClassID(), Class_ID(0x1234, 0));
+    EXPECT_EQ(scene.materials[4]->GetSubTexmap(ID_DI), nullptr);
+}
+
+// Keys at frames 0 and 3; 160 ticks per frame.
+const char* kAnimated = R"({ "format": "md2-scene", "version": 1, "root": { "children": [ {
+    "name": "Moving",
+    "mesh": { "vertices": [[9,9,9],[5,5,5]] },
+    "vertexKeys": [ { "frame": 3, "vertices": [[-2.9, 4, 0],[1,1,1]] },
+                    { "frame": 0, "vertices": [[1.3, 4, 0],[1,1,1]] } ],
+    "transformKeys": [ { "frame": 0, "rows": [[1,0,0],[0,1,0],[0,0,1],[1.3,0,0]] },
+                       { "frame": 3, "rows": [[1,0,0],[0,1,0],[0,0,1],[-2.9,0,10]] } ] } ] } })";
+
+TEST(StandinHost, SamplesKeysAtAndBetweenKeysInSinglePrecision) {
+    Scene scene;
+    LoadText(scene, kAnimated);
+    INode* node = scene.root->GetChildNode(0);
+
+    // f = 137 / 160 in double; s = f / 3 rounded to single; v0 + (v1 - v0) * s in single.
+    const float between = 0x1.9eb86p-4f;
+    const double inDouble = 1.3 + (-2.9 - 1.3) * (137.0 / 160.0 / 3.0);
+    ASSERT_NE(Bits(between), Bits(static_cast<float>(inDouble)));  // the rule is not the double one
+
+    const struct {
+        TimeValue t;
+        float x;
+        float z;
+    } samples[] = {
+        {-500, 1.3f, 0.0f}, {0, 1.3f, 0.0f}, {137, between, 0x1.6d5554p+1f}, {480, -2.9f, 10.0f}, {10000, -2.9f, 10.0f},
+    };
+    for (const auto& s : samples) {
+        const Mesh& mesh = EvaluatedMesh(node, s.t);
+        EXPECT_EQ(Bits(mesh.verts[0].x), Bits(s.x)) << "t=" << s.t;
+        EXPECT_EQ(mesh.verts[0].y, 4.0f);
+        EXPECT_EQ(mesh.verts[1].x, 1.0f);
+        const Matrix3 tm = node->GetObjectTM(s.t);
+        EXPECT_EQ(Bits(tm.row[3].x), Bits(s.x)) << "t=" << s.t;
+        EXPECT_EQ(Bits(tm.row[3].z), Bits(s.z)) << "t=" << s.t;
+        EXPECT_EQ(tm.row[0].x, 1.0f);
+    }
+    // Exactly on a key between others, that key holds as it stands.
+    scene.SetTicksPerFrame(1);
+    EXPECT_EQ(EvaluatedMesh(node, 3).verts[0].x, -2.9f);
+}
+
+TEST(StandinHost, KeySpanOfANaNFrameIsTheFirstKey) {
+    const standin::KeySpan span = standin::FindKeySpan({0.0, 1.0, 2.0}, std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(span.a, 0u);
+    EXPECT_EQ(span.b, 0u);
+}
+
+TEST(StandinHost, AStaticTransformIsTheSameAtEveryTime) {
+    Scene scene;
+    LoadText(scene, R"({ "format": "md2-scene", "version": 1, "root": { "children": [ {
+        "transform": [[0,1,0],[-1,0,0],[0,0,1],[10,0,0]] } ] } })");
+    INode* node = scene.root->GetChildNode(0);
+    for (TimeValue t : {0, 160, 99999}) {
+        const Matrix3 tm = node->GetObjectTM(t);
+        EXPECT_EQ(tm.row[1].x, -1.0f);
+        EXPECT_EQ(tm.row[3].x, 10.0f);
+    }
+    const Point3 p = VectorTransform(node->GetObjectTM(0), Point3(0, 2, 0));
+    EXPECT_EQ(p.x, -2.0f);
+    EXPECT_EQ(p.y, 0.0f);
+}
+
+TEST(StandinHost, AnEvaluatedTriangleMeshConvertsToItself) {
+    Scene scene;
+    Load(scene, "example.json");
+    INode* box = scene.root->GetChildNode(0);
+    Object* obj = box->EvalWorldState(0).obj;
+    ASSERT_NE(obj, nullptr);
+    EXPECT_EQ(obj->SuperClassID(), 16u);
+    EXPECT_NE(obj->CanConvertToType(triObjectClassID), 0);
+    EXPECT_EQ(obj->CanConvertToType(Class_ID(1, 2)), 0);
+    EXPECT_EQ(obj->ConvertToType(480, triObjectClassID), obj);
+    EXPECT_EQ(SceneTriObject::liveConversions, 0);
+}
+
+TEST(StandinHost, AConvertingObjectCreatesWhatTheCallerReleases) {
+    Scene scene;
+    auto node = std::make_unique<SceneNode>();
+    node->hasMesh = true;
+    node->convertible = true;
+    node->conversionCreates = true;
+    node->mesh.verts = {Point3(1, 2, 3)};
+    node->vertexKeys.push_back({0.0, {Point3(1, 2, 3)}});
+    node->vertexKeys.push_back({1.0, {Point3(3, 2, 1)}});
+    SceneNode* n = scene.root->AddChild(std::move(node));
+
+    Object* obj = n->EvalWorldState(160).obj;  // the mesh as evaluated at frame 1
+    ASSERT_NE(obj, nullptr);
+    EXPECT_EQ(dynamic_cast<TriObject*>(obj), nullptr);
+    Object* converted = obj->ConvertToType(0, triObjectClassID);
+    ASSERT_NE(converted, nullptr);
+    EXPECT_NE(converted, obj);
+    EXPECT_EQ(SceneTriObject::liveConversions, 1);
+    EXPECT_EQ(static_cast<TriObject*>(converted)->GetMesh().verts[0].x, 3.0f);
+    converted->DeleteThis();
+    EXPECT_EQ(SceneTriObject::liveConversions, 0);
+
+    n->hasMesh = false;  // convertible, but nothing to convert
+    EXPECT_EQ(n->EvalWorldState(0).obj->ConvertToType(0, triObjectClassID), nullptr);
+    EXPECT_EQ(SceneTriObject::liveConversions, 0);
+}
+
+TEST(StandinHost, GivesTheModifierStackOfNodesThatHaveOne) {
+    Scene scene;
+    Load(scene, "flags.json");
+    INode* node = scene.root->GetChildNode(0);
+    Object* ref = node->GetObjectRef();
+    ASSERT_NE(ref, nullptr);
+    EXPECT_EQ(ref->SuperClassID(), GEN_DERIVOB_CLASS_ID);
+    auto* derived = dynamic_cast<IDerivedObject*>(ref);
+    ASSERT_NE(derived, nullptr);
+    ASSERT_EQ(derived->NumModifiers(), 4);
+    EXPECT_EQ(derived->GetModifier(4), nullptr);
+    EXPECT_EQ(derived->GetModifier(1)->GetName(), CStr("Edit Mesh"));
+    auto* data = dynamic_cast<FlagModData*>(derived->GetModContext(0)->localData);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->vertSel.GetSize(), 7);
+    EXPECT_EQ(data->vertSel[5], 1);
+    EXPECT_EQ(data->faceSel.GetSize(), 3);
+
+    Scene plain;
+    Load(plain, "example.json");
+    Object* base = plain.root->GetChildNode(0)->GetObjectRef();
+    ASSERT_NE(base, nullptr);
+    EXPECT_EQ(base->SuperClassID(), 16u);
+}
+
+TEST(StandinHost, ASubtreeAttachedLaterTakesTheTreesTicks) {
+    Scene scene;
+    scene.SetTicksPerFrame(10);
+    auto parent = std::make_unique<SceneNode>();
+    parent->AddChild(std::make_unique<SceneNode>());  // built at the default ticks
+    SceneNode* attached = scene.root->AddChild(std::move(parent));
+    EXPECT_EQ(attached->ticksPerFrame, 10);
+    EXPECT_EQ(attached->children[0]->ticksPerFrame, 10);
+}
+
+TEST(StandinHost, TheLatestLiveHostAnswersWhateverOrderHostsGoIn) {
+    Scene a, b, c;
+    a.ticksPerFrame = 1;
+    b.ticksPerFrame = 2;
+    c.ticksPerFrame = 3;
+    auto first = std::make_unique<StandinHost>(&a);
+    auto second = std::make_unique<StandinHost>(&b);
+    auto third = std::make_unique<StandinHost>(&c);
+    EXPECT_EQ(GetTicksPerFrame(), 3);
+    second.reset();  // out of order
+    EXPECT_EQ(GetTicksPerFrame(), 3);
+    third.reset();
+    EXPECT_EQ(StandinHost::Active(), first.get());
+    EXPECT_EQ(GetTicksPerFrame(), 1);
+    first.reset();
+    EXPECT_EQ(GetTicksPerFrame(), standin::kDefaultTicksPerFrame);
+}
+
+}  // namespace
