@@ -31,21 +31,21 @@ TEST(Md2Readback, IndependentLoaderSeesTheExportedMesh) {
     ASSERT_EQ(mesh->mNumFaces, 2u);
     ASSERT_TRUE(mesh->HasTextureCoords(0));
 
-    // The loader un-indexes the triangles: one vertex per corner, in the file's
-    // corner order (0, 2, 1). Frame 0 turns (x, y, z) into (-y, x, z); the page
-    // maps u to 8 + 64u and v to 4 + 32v of a 72 x 36 skin.
+    // The loader un-indexes the triangles, one vertex per corner, and reverses
+    // the file's corner order (0, 2, 1): its corners 0, 1, 2 are the export's
+    // corners 1, 2, 0. Frame 0 turns (x, y, z) into (-y, x, z); the page maps u
+    // to 8 + 64u and v to 4 + 32v of a 72 x 36 skin, and the loader flips v.
     const float turned[4][3] = {{0, 0, 0}, {0, 10, 0}, {-20, 10, 0}, {-20, 0, 0}};
     for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
         ASSERT_EQ(mesh->mFaces[f].mNumIndices, 3u);
         for (unsigned k = 0; k < 3; ++k) {
-            const unsigned corner = k == 0 ? 0 : 3 - k;
+            const unsigned corner = (k + 1) % 3;
             const unsigned index = mesh->mFaces[f].mIndices[k];
             const uint32_t vertex = utility.faces[f].vertexIndex[corner];
             const aiVector3D p = mesh->mVertices[index];
-            // The loader swaps y and z for its right-handed frame.
             EXPECT_NEAR(p.x, turned[vertex][0], 0.1f) << "face " << f << " corner " << k;
-            EXPECT_NEAR(p.z, turned[vertex][1], 0.1f) << "face " << f << " corner " << k;
-            EXPECT_NEAR(p.y, turned[vertex][2], 0.1f) << "face " << f << " corner " << k;
+            EXPECT_NEAR(p.y, turned[vertex][1], 0.1f) << "face " << f << " corner " << k;
+            EXPECT_NEAR(p.z, turned[vertex][2], 0.1f) << "face " << f << " corner " << k;
             const aiVector3D uv = mesh->mTextureCoords[0][index];
             const float s = 8 + 64 * utility.faces[f].u[corner];
             const float t = 4 + 32 * utility.faces[f].v[corner];
