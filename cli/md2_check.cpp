@@ -9,14 +9,14 @@
 namespace md2check {
 
 const Md2HeaderField kMd2HeaderFields[17] = {
-    {"ident", &Md2Header::ident},           {"version", &Md2Header::version},
-    {"skinwidth", &Md2Header::skinWidth},   {"skinheight", &Md2Header::skinHeight},
-    {"framesize", &Md2Header::frameSize},   {"num_skins", &Md2Header::numSkins},
-    {"num_xyz", &Md2Header::numXyz},        {"num_st", &Md2Header::numSt},
-    {"num_tris", &Md2Header::numTris},      {"num_glcmds", &Md2Header::numGlCmds},
-    {"num_frames", &Md2Header::numFrames},  {"ofs_skins", &Md2Header::ofsSkins},
-    {"ofs_st", &Md2Header::ofsSt},          {"ofs_tris", &Md2Header::ofsTris},
-    {"ofs_frames", &Md2Header::ofsFrames},  {"ofs_glcmds", &Md2Header::ofsGlCmds},
+    {"ident", &Md2Header::ident},          {"version", &Md2Header::version},
+    {"skinwidth", &Md2Header::skinWidth},  {"skinheight", &Md2Header::skinHeight},
+    {"framesize", &Md2Header::frameSize},  {"num_skins", &Md2Header::numSkins},
+    {"num_xyz", &Md2Header::numXyz},       {"num_st", &Md2Header::numSt},
+    {"num_tris", &Md2Header::numTris},     {"num_glcmds", &Md2Header::numGlCmds},
+    {"num_frames", &Md2Header::numFrames}, {"ofs_skins", &Md2Header::ofsSkins},
+    {"ofs_st", &Md2Header::ofsSt},         {"ofs_tris", &Md2Header::ofsTris},
+    {"ofs_frames", &Md2Header::ofsFrames}, {"ofs_glcmds", &Md2Header::ofsGlCmds},
     {"ofs_end", &Md2Header::ofsEnd},
 };
 
@@ -67,7 +67,8 @@ public:
     bool ReadU32(Offset offset, uint32_t& value) const {
         if (!Holds(offset, 4)) return false;
         value = static_cast<uint32_t>(data_[offset]) | static_cast<uint32_t>(data_[offset + 1]) << 8 |
-                static_cast<uint32_t>(data_[offset + 2]) << 16 | static_cast<uint32_t>(data_[offset + 3]) << 24;
+                static_cast<uint32_t>(data_[offset + 2]) << 16 |
+                static_cast<uint32_t>(data_[offset + 3]) << 24;
         return true;
     }
     bool ReadI32(Offset offset, int32_t& value) const {
@@ -108,16 +109,20 @@ private:
 class RepeatedFinding {
 public:
     RepeatedFinding(Md2Report& report, Severity severity, std::string summaryWhere, std::string summaryWhat)
-        : report_(report), severity_(severity), summaryWhere_(std::move(summaryWhere)),
+        : report_(report),
+          severity_(severity),
+          summaryWhere_(std::move(summaryWhere)),
           summaryWhat_(std::move(summaryWhat)) {}
 
     void Add(std::string where, std::string message) {
-        if (count_++ < kListedRepeats) report_.findings.push_back({severity_, std::move(where), std::move(message)});
+        if (count_++ < kListedRepeats)
+            report_.findings.push_back({severity_, std::move(where), std::move(message)});
     }
     void Finish() {
         if (count_ > kListedRepeats)
             report_.findings.push_back(
-                {severity_, summaryWhere_, Format("%lld more %s", count_ - kListedRepeats, summaryWhat_.c_str())});
+                {severity_, summaryWhere_,
+                 Format("%lld more %s", count_ - kListedRepeats, summaryWhat_.c_str())});
     }
 
 private:
@@ -182,8 +187,10 @@ public:
         report_.fileSize = static_cast<std::size_t>(fileSize_);
         if (!ReadHeader()) return;
         if (header().ident != kIdentIdp2) {
-            Error("header", Format("ident is \"%s\", not \"IDP2\": this is not a Quake II model; nothing more is checked",
-                                   DescribeIdent(header().ident).c_str()));
+            Error(
+                "header",
+                Format("ident is \"%s\", not \"IDP2\": this is not a Quake II model; nothing more is checked",
+                       DescribeIdent(header().ident).c_str()));
             return;
         }
         CheckHeaderValues();
@@ -207,8 +214,7 @@ private:
 
     bool ReadHeader() {
         if (!in_.Holds(0, kHeaderSize)) {
-            Error("file", Format("%lld bytes long, shorter than the %d-byte header", fileSize_,
-                                 kHeaderSize));
+            Error("file", Format("%lld bytes long, shorter than the %d-byte header", fileSize_, kHeaderSize));
             return false;
         }
         for (int i = 0; i < 17; ++i) in_.ReadI32(4 * i, report_.header.*kMd2HeaderFields[i].member);
@@ -218,7 +224,8 @@ private:
 
     void CheckHeaderValues() {
         const Md2Header& h = header();
-        if (h.version != kMd2Version) Error("header", Format("version is %d, not %d", h.version, kMd2Version));
+        if (h.version != kMd2Version)
+            Error("header", Format("version is %d, not %d", h.version, kMd2Version));
 
         for (const CountRule& rule : kCountRules) {
             const int32_t value = h.*rule.member;
@@ -228,23 +235,27 @@ private:
                 const bool refused = rule.overLimit == Severity::Error;
                 report_.findings.push_back(
                     {rule.overLimit, "header",
-                     Format("%s is %d: more %s than Quake II's %d (%s)%s", rule.field, value, rule.what, rule.limit,
-                            rule.limitName, refused ? "; the engine refuses the model" : "")});
+                     Format("%s is %d: more %s than Quake II's %d (%s)%s", rule.field, value, rule.what,
+                            rule.limit, rule.limitName, refused ? "; the engine refuses the model" : "")});
             }
         }
         if (h.numSkins < 0) Error("header", Format("num_skins is %d, below 0", h.numSkins));
         if (h.numSkins > kMaxSkins)
-            Error("header", Format("num_skins is %d: the engine's skin table holds %d (MAX_MD2SKINS) and would overflow",
-                                   h.numSkins, kMaxSkins));
+            Error(
+                "header",
+                Format("num_skins is %d: the engine's skin table holds %d (MAX_MD2SKINS) and would overflow",
+                       h.numSkins, kMaxSkins));
         if (h.numGlCmds <= 0)
-            Error("header", Format("num_glcmds is %d: the GL command list holds at least its terminating 0", h.numGlCmds));
+            Error("header", Format("num_glcmds is %d: the GL command list holds at least its terminating 0",
+                                   h.numGlCmds));
 
         if (h.skinHeight > kMaxSkinHeight)
-            Error("header", Format("skinheight is %d: the engine refuses skins taller than %d (MAX_LBM_HEIGHT)",
-                                   h.skinHeight, kMaxSkinHeight));
+            Error("header",
+                  Format("skinheight is %d: the engine refuses skins taller than %d (MAX_LBM_HEIGHT)",
+                         h.skinHeight, kMaxSkinHeight));
         if (h.skinWidth <= 0 || h.skinHeight <= 0)
-            Warn("header", Format("the skin size %d x %d is empty; texture coordinates count skin pixels", h.skinWidth,
-                                  h.skinHeight));
+            Warn("header", Format("the skin size %d x %d is empty; texture coordinates count skin pixels",
+                                  h.skinWidth, h.skinHeight));
 
         const Offset expectedFrameSize = kFrameHeaderSize + 4 * static_cast<Offset>(h.numXyz);
         if (h.frameSize != expectedFrameSize)
@@ -259,8 +270,8 @@ private:
         if (h.ofsEnd < kHeaderSize)
             Error("header", Format("ofs_end %d lies inside the %d-byte header", h.ofsEnd, kHeaderSize));
         else if (h.ofsEnd > fileSize_)
-            Error("header", Format("ofs_end %d lies past the end of the file (%lld bytes)", h.ofsEnd,
-                                   fileSize_));
+            Error("header",
+                  Format("ofs_end %d lies past the end of the file (%lld bytes)", h.ofsEnd, fileSize_));
 
         for (int i = 0; i < kSectionCount; ++i) {
             const SectionRule& rule = kSectionRules[i];
@@ -268,7 +279,8 @@ private:
             const Offset offset = h.*rule.offset;
             const Offset count = h.*rule.count;
             const Offset elementSize = rule.elementSize ? rule.elementSize : h.frameSize;
-            if (offset % 4 != 0) Error("header", Format("%s %lld is not 4-byte aligned", rule.offsetField, offset));
+            if (offset % 4 != 0)
+                Error("header", Format("%s %lld is not 4-byte aligned", rule.offsetField, offset));
             if (offset < 0 || offset > fileSize_) {
                 Error("header", Format("%s %lld lies outside the file (%lld bytes)", rule.offsetField, offset,
                                        fileSize_));
@@ -278,14 +290,13 @@ private:
             extent.begin = offset;
             extent.end = offset + count * elementSize;
             if (offset < kHeaderSize) {
-                Error("header", Format("%s %lld puts the %s inside the %d-byte header", rule.offsetField, offset,
-                                       rule.name, kHeaderSize));
+                Error("header", Format("%s %lld puts the %s inside the %d-byte header", rule.offsetField,
+                                       offset, rule.name, kHeaderSize));
                 continue;
             }
             if (extent.end > fileSize_) {
                 Error(rule.name, Format("%lld bytes from %lld run past the end of the file (%lld bytes)",
-                                        extent.end - offset, offset,
-                                        fileSize_));
+                                        extent.end - offset, offset, fileSize_));
                 continue;
             }
             // The engine loads the first ofs_end bytes and finds the sections in them.
@@ -300,10 +311,9 @@ private:
                 const SectionExtent& a = sections_[i];
                 const SectionExtent& b = sections_[j];
                 if (a.readable && b.readable && a.begin < b.end && b.begin < a.end)
-                    Error("header", Format("the %s (%lld..%lld) and the %s (%lld..%lld) overlap", kSectionRules[i].name,
-                                           a.begin, a.end,
-                                           kSectionRules[j].name, b.begin,
-                                           b.end));
+                    Error("header",
+                          Format("the %s (%lld..%lld) and the %s (%lld..%lld) overlap", kSectionRules[i].name,
+                                 a.begin, a.end, kSectionRules[j].name, b.begin, b.end));
             }
         }
     }
@@ -313,8 +323,11 @@ private:
         if (!section.readable) return;
         for (int32_t i = 0; i < header().numSkins; ++i) {
             bool terminated;
-            report_.skinNames.push_back(in_.ReadName(section.begin + Offset{kSkinNameSize} * i, kSkinNameSize, terminated));
-            if (!terminated) Error(Format("skin %d", i), Format("name is not terminated within its %d bytes", kSkinNameSize));
+            report_.skinNames.push_back(
+                in_.ReadName(section.begin + Offset{kSkinNameSize} * i, kSkinNameSize, terminated));
+            if (!terminated)
+                Error(Format("skin %d", i),
+                      Format("name is not terminated within its %d bytes", kSkinNameSize));
         }
     }
 
@@ -322,15 +335,17 @@ private:
         const SectionExtent& section = sections_[kTexCoords];
         const Md2Header& h = header();
         if (!section.readable || h.skinWidth <= 0 || h.skinHeight <= 0) return;
-        RepeatedFinding outside(report_, Severity::Warning, "texture coordinates",
-                                Format("texture coordinates outside the %d x %d skin", h.skinWidth, h.skinHeight));
+        RepeatedFinding outside(
+            report_, Severity::Warning, "texture coordinates",
+            Format("texture coordinates outside the %d x %d skin", h.skinWidth, h.skinHeight));
         for (int32_t i = 0; i < h.numSt; ++i) {
             int16_t s = 0, t = 0;
             in_.ReadI16(section.begin + 4 * Offset{i}, s);
             in_.ReadI16(section.begin + 4 * Offset{i} + 2, t);
             if (s < 0 || t < 0 || s > h.skinWidth || t > h.skinHeight)
-                outside.Add(Format("texture coordinate %d", i),
-                            Format("(%d, %d) lies outside the %d x %d skin", s, t, h.skinWidth, h.skinHeight));
+                outside.Add(
+                    Format("texture coordinate %d", i),
+                    Format("(%d, %d) lies outside the %d x %d skin", s, t, h.skinWidth, h.skinHeight));
         }
         outside.Finish();
     }
@@ -339,7 +354,8 @@ private:
         const SectionExtent& section = sections_[kTriangles];
         const Md2Header& h = header();
         if (!section.readable) return;
-        RepeatedFinding badVertex(report_, Severity::Error, "triangles", "triangles with a vertex index out of range");
+        RepeatedFinding badVertex(report_, Severity::Error, "triangles",
+                                  "triangles with a vertex index out of range");
         RepeatedFinding badSt(report_, Severity::Error, "triangles",
                               "triangles with a texture-coordinate index out of range");
         for (int32_t i = 0; i < h.numTris; ++i) {
@@ -355,8 +371,9 @@ private:
             }
             for (int k = 3; k < 6; ++k) {
                 if (index[k] >= h.numSt) {
-                    badSt.Add(Format("triangle %d", i),
-                              Format("texture-coordinate index %u is not below num_st %d", index[k], h.numSt));
+                    badSt.Add(
+                        Format("triangle %d", i),
+                        Format("texture-coordinate index %u is not below num_st %d", index[k], h.numSt));
                     break;
                 }
             }
@@ -383,7 +400,8 @@ private:
             bool terminated;
             frame.name = in_.ReadName(at + 24, kFrameNameSize, terminated);
             const std::string where = Format("frame %d", f);
-            if (!terminated) Error(where, Format("name is not terminated within its %d bytes", kFrameNameSize));
+            if (!terminated)
+                Error(where, Format("name is not terminated within its %d bytes", kFrameNameSize));
             for (int axis = 0; axis < 3; ++axis) {
                 if (!std::isfinite(frame.scale[axis]) || !std::isfinite(frame.translate[axis]))
                     Error(where, Format("scale or translate of axis %c is not a finite number", "xyz"[axis]));
@@ -394,7 +412,8 @@ private:
         badNormal.Finish();
     }
 
-    void ReadFrameVertices(Offset at, const std::string& where, FrameSummary& frame, RepeatedFinding& badNormal) {
+    void ReadFrameVertices(Offset at, const std::string& where, FrameSummary& frame,
+                           RepeatedFinding& badNormal) {
         uint8_t low[3] = {255, 255, 255}, high[3] = {0, 0, 0};
         int32_t firstBadNormal = -1;
         uint8_t badNormalValue = 0;
@@ -411,8 +430,8 @@ private:
             }
         }
         if (firstBadNormal >= 0)
-            badNormal.Add(where, Format("vertex %d has light-normal index %u; the engine's table has %d", firstBadNormal,
-                                        badNormalValue, kVertexNormalCount));
+            badNormal.Add(where, Format("vertex %d has light-normal index %u; the engine's table has %d",
+                                        firstBadNormal, badNormalValue, kVertexNormalCount));
         for (int axis = 0; axis < 3; ++axis) {
             // Decoded in single precision, as the engine does; a negative scale swaps the ends.
             const float a = static_cast<float>(low[axis]) * frame.scale[axis] + frame.translate[axis];
@@ -436,7 +455,8 @@ private:
         const int32_t last = word(words - 1);
         if (last != 0) Error("GL commands", Format("the list does not end in 0: its last word is %d", last));
 
-        RepeatedFinding badIndex(report_, Severity::Error, "GL commands", "GL vertices with an index out of range");
+        RepeatedFinding badIndex(report_, Severity::Error, "GL commands",
+                                 "GL vertices with an index out of range");
         RepeatedFinding badCoord(report_, Severity::Warning, "GL commands",
                                  "GL vertices with a texture coordinate that is not a finite number");
         bool terminated = false, broken = false;
@@ -446,8 +466,9 @@ private:
             if (count == 0) {
                 terminated = true;
                 if (pos != words - 1)
-                    Warn("GL commands", Format("the list ends at word %lld; the %lld words after it are never read",
-                                               pos, words - 1 - pos));
+                    Warn("GL commands",
+                         Format("the list ends at word %lld; the %lld words after it are never read", pos,
+                                words - 1 - pos));
                 break;
             }
             const Offset vertices = count < 0 ? -Offset{count} : Offset{count};
@@ -472,11 +493,11 @@ private:
                 in_.ReadF32(at + 4, t);
                 in_.ReadI32(at + 8, index);
                 if (index < 0 || index >= h.numXyz)
-                    badIndex.Add(where, Format("vertex %lld of the %s has index %d, not below num_xyz %d",
-                                               k, kind, index, h.numXyz));
+                    badIndex.Add(where, Format("vertex %lld of the %s has index %d, not below num_xyz %d", k,
+                                               kind, index, h.numXyz));
                 if (!std::isfinite(s) || !std::isfinite(t))
-                    badCoord.Add(where, Format("vertex %lld of the %s has texture coordinate (%g, %g)",
-                                               k, kind, s, t));
+                    badCoord.Add(where, Format("vertex %lld of the %s has texture coordinate (%g, %g)", k,
+                                               kind, s, t));
             }
             (count < 0 ? report_.glFans : report_.glStrips) += 1;
             report_.glTriangles += vertices - 2;
@@ -486,7 +507,8 @@ private:
         badCoord.Finish();
         if (broken) return;
         if (!terminated && last == 0)
-            Error("GL commands", "the 0 in the last word is a vertex index of the last command; no terminating 0 follows");
+            Error("GL commands",
+                  "the 0 in the last word is a vertex index of the last command; no terminating 0 follows");
         if (terminated && h.numTris > 0 && report_.glTriangles != h.numTris)
             Warn("GL commands", Format("the commands draw %lld triangles, the triangle table holds %d",
                                        static_cast<Offset>(report_.glTriangles), h.numTris));
@@ -506,9 +528,7 @@ int Md2Report::ErrorCount() const {
     return n;
 }
 
-int Md2Report::WarningCount() const {
-    return static_cast<int>(findings.size()) - ErrorCount();
-}
+int Md2Report::WarningCount() const { return static_cast<int>(findings.size()) - ErrorCount(); }
 
 Md2Report CheckMd2Model(const uint8_t* data, std::size_t size) {
     Md2Report report;
@@ -549,7 +569,7 @@ std::string DescribeIdent(int32_t ident) {
     for (int i = 0; i < 4; ++i) {
         const unsigned c = (bits >> (8 * i)) & 0xFF;
         text += (c >= 0x20 && c < 0x7F && c != '\\' && c != '"') ? std::string(1, static_cast<char>(c))
-                                                                  : Format("\\x%02X", c);
+                                                                 : Format("\\x%02X", c);
     }
     return text;
 }

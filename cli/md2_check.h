@@ -19,14 +19,14 @@ namespace md2check {
 
 // The engine's numbers for the format.
 constexpr int32_t kMd2Version = 8;
-constexpr int32_t kMaxVerts = 2048;         // MAX_VERTS: the loaders refuse more vertices
-constexpr int32_t kMaxTexCoords = 2048;     // customary bound of the st table (MAX_VERTS)
-constexpr int32_t kMaxTriangles = 4096;     // MAX_TRIANGLES
-constexpr int32_t kMaxFrames = 512;         // MAX_FRAMES
-constexpr int32_t kMaxSkins = 32;           // MAX_MD2SKINS: the size of the loaders' skin table
-constexpr int32_t kSkinNameSize = 64;       // MAX_SKINNAME
-constexpr int32_t kMaxSkinHeight = 480;     // MAX_LBM_HEIGHT: the loaders refuse taller skins
-constexpr int32_t kVertexNormalCount = 162; // NUMVERTEXNORMALS: the light-normal table
+constexpr int32_t kMaxVerts = 2048;          // MAX_VERTS: the loaders refuse more vertices
+constexpr int32_t kMaxTexCoords = 2048;      // customary bound of the st table (MAX_VERTS)
+constexpr int32_t kMaxTriangles = 4096;      // MAX_TRIANGLES
+constexpr int32_t kMaxFrames = 512;          // MAX_FRAMES
+constexpr int32_t kMaxSkins = 32;            // MAX_MD2SKINS: the size of the loaders' skin table
+constexpr int32_t kSkinNameSize = 64;        // MAX_SKINNAME
+constexpr int32_t kMaxSkinHeight = 480;      // MAX_LBM_HEIGHT: the loaders refuse taller skins
+constexpr int32_t kVertexNormalCount = 162;  // NUMVERTEXNORMALS: the light-normal table
 constexpr int32_t kHeaderSize = 68;
 constexpr int32_t kFrameHeaderSize = 40;
 constexpr int32_t kFrameNameSize = 16;
@@ -86,7 +86,7 @@ struct Md2Report {
     Md2Header header{};
     std::vector<std::string> skinNames;
     std::vector<FrameSummary> frames;
-    int32_t glStrips = 0;     // well-formed strips and fans walked in the GL command list
+    int32_t glStrips = 0;  // well-formed strips and fans walked in the GL command list
     int32_t glFans = 0;
     int64_t glTriangles = 0;  // triangles that those strips and fans draw
     std::vector<Finding> findings;

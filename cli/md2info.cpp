@@ -62,13 +62,12 @@ const char kHelp[] =
     "Exit status: 0 when the model passes every check (warnings allowed), 1 when\n"
     "it has errors, 2 for a usage error or a file that cannot be read.\n";
 
-const char* SeverityName(Severity severity) {
-    return severity == Severity::Error ? "error" : "warning";
-}
+const char* SeverityName(Severity severity) { return severity == Severity::Error ? "error" : "warning"; }
 
 void PrintFindings(const std::string& path, const Md2Report& report) {
     for (const md2check::Finding& f : report.findings)
-        std::printf("%s: %s: %s: %s\n", path.c_str(), SeverityName(f.severity), f.where.c_str(), f.message.c_str());
+        std::printf("%s: %s: %s: %s\n", path.c_str(), SeverityName(f.severity), f.where.c_str(),
+                    f.message.c_str());
 }
 
 void PrintReport(const std::string& path, const Md2Report& report) {
@@ -102,7 +101,8 @@ void PrintReport(const std::string& path, const Md2Report& report) {
             const md2check::FrameSummary& frame = report.frames[i];
             std::printf("  %5zu  %-16s", i, frame.name.c_str());
             if (frame.hasBounds) {
-                for (int axis = 0; axis < 3; ++axis) std::printf("  %9.3f %9.3f", frame.min[axis], frame.max[axis]);
+                for (int axis = 0; axis < 3; ++axis)
+                    std::printf("  %9.3f %9.3f", frame.min[axis], frame.max[axis]);
             }
             std::printf("\n");
         }
@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
         }
     }
     if (paths.size() != 1) {
-        std::fprintf(stderr, "md2info: %s\n%s", paths.empty() ? "no model named" : "one model at a time", kUsage);
+        std::fprintf(stderr, "md2info: %s\n%s", paths.empty() ? "no model named" : "one model at a time",
+                     kUsage);
         return kExitUsage;
     }
 

@@ -7,10 +7,9 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -103,7 +102,8 @@ TEST(ExampleScene, KeysCoverEveryVertexAndEachTextureIsUsedWhole) {
         for (const nlohmann::json& key : node["vertexKeys"])
             EXPECT_EQ(key["vertices"].size(), mesh["vertices"].size());
         for (size_t f = 0; f < mesh["faces"].size(); ++f) {
-            Range& r = ranges[bitmapOf(node["material"].get<size_t>(), mesh["faces"][f].value("matId", size_t{0}))];
+            Range& r =
+                ranges[bitmapOf(node["material"].get<size_t>(), mesh["faces"][f].value("matId", size_t{0}))];
             for (const nlohmann::json& t : mesh["tfaces"][f]) {
                 const double u = mesh["tverts"][t.get<size_t>()][0], v = mesh["tverts"][t.get<size_t>()][1];
                 r.uMin = std::min(r.uMin, u), r.uMax = std::max(r.uMax, u);

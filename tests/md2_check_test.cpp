@@ -1,8 +1,9 @@
 // The model checker and md2info: well-formed models pass, each kind of defect
 // is reported where it is, and no input, however cut or garbled, is read out
 // of bounds. Models are built here byte by byte, apart from the plug-in.
-#include <gtest/gtest.h>
+#include "cli/md2_check.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -15,8 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/md2_check.h"
-
 namespace {
 
 using md2check::CheckMd2Model;
@@ -26,8 +25,23 @@ using Bytes = std::vector<uint8_t>;
 
 // Header field positions, as the format lays them out.
 enum HeaderSlot {
-    kIdent, kVersion, kSkinWidth, kSkinHeight, kFrameSize, kNumSkins, kNumXyz, kNumSt, kNumTris,
-    kNumGlCmds, kNumFrames, kOfsSkins, kOfsSt, kOfsTris, kOfsFrames, kOfsGlCmds, kOfsEnd,
+    kIdent,
+    kVersion,
+    kSkinWidth,
+    kSkinHeight,
+    kFrameSize,
+    kNumSkins,
+    kNumXyz,
+    kNumSt,
+    kNumTris,
+    kNumGlCmds,
+    kNumFrames,
+    kOfsSkins,
+    kOfsSt,
+    kOfsTris,
+    kOfsFrames,
+    kOfsGlCmds,
+    kOfsEnd,
 };
 
 void PutI32(Bytes& b, size_t at, int32_t value) {
@@ -65,8 +79,12 @@ struct ModelSpec {
 uint8_t VertexByte(int32_t frame, int32_t vertex, int axis) {
     return static_cast<uint8_t>((vertex * 37 + axis * 11 + frame * 5) % 251);
 }
-float FrameScale(int32_t frame, int axis) { return 0.5f * static_cast<float>(axis + 1) + static_cast<float>(frame); }
-float FrameTranslate(int32_t frame, int axis) { return -10.0f + static_cast<float>(axis) - static_cast<float>(frame); }
+float FrameScale(int32_t frame, int axis) {
+    return 0.5f * static_cast<float>(axis + 1) + static_cast<float>(frame);
+}
+float FrameTranslate(int32_t frame, int axis) {
+    return -10.0f + static_cast<float>(axis) - static_cast<float>(frame);
+}
 
 // A well-formed model: header, skins, st, triangles, frames, one fan per
 // triangle and the closing 0, in that order.
@@ -81,9 +99,23 @@ Bytes BuildModel(const ModelSpec& spec) {
     const int32_t ofsEnd = ofsGlCmds + 4 * glWords;
     Bytes b(static_cast<size_t>(ofsEnd) + spec.trailer, 0);
 
-    const int32_t header[17] = {('2' << 24) | ('P' << 16) | ('D' << 8) | 'I', 8, spec.skinWidth, spec.skinHeight,
-                                frameSize, spec.skins, spec.vertices, spec.texCoords, spec.triangles, glWords,
-                                spec.frames, ofsSkins, ofsSt, ofsTris, ofsFrames, ofsGlCmds, ofsEnd};
+    const int32_t header[17] = {('2' << 24) | ('P' << 16) | ('D' << 8) | 'I',
+                                8,
+                                spec.skinWidth,
+                                spec.skinHeight,
+                                frameSize,
+                                spec.skins,
+                                spec.vertices,
+                                spec.texCoords,
+                                spec.triangles,
+                                glWords,
+                                spec.frames,
+                                ofsSkins,
+                                ofsSt,
+                                ofsTris,
+                                ofsFrames,
+                                ofsGlCmds,
+                                ofsEnd};
     for (int i = 0; i < 17; ++i) PutI32(b, 4 * i, header[i]);
 
     for (int32_t i = 0; i < spec.skins; ++i)
@@ -131,11 +163,13 @@ Md2Report Check(const Bytes& b) { return CheckMd2Model(b.data(), b.size()); }
 std::string Describe(const Md2Report& report) {
     std::string text;
     for (const md2check::Finding& f : report.findings)
-        text += std::string(f.severity == Severity::Error ? "error: " : "warning: ") + f.where + ": " + f.message + "\n";
+        text += std::string(f.severity == Severity::Error ? "error: " : "warning: ") + f.where + ": " +
+                f.message + "\n";
     return text;
 }
 
-bool HasFinding(const Md2Report& report, Severity severity, const std::string& where, const std::string& text) {
+bool HasFinding(const Md2Report& report, Severity severity, const std::string& where,
+                const std::string& text) {
     for (const md2check::Finding& f : report.findings)
         if (f.severity == severity && f.where.find(where) != std::string::npos &&
             f.message.find(text) != std::string::npos)
@@ -210,43 +244,50 @@ size_t GlWord(const Bytes& b, int32_t i) { return static_cast<size_t>(Field(b, k
 
 const Defect kDefects[] = {
     {"bad ident", [](Bytes& b) { b[3] = '3'; }, Severity::Error, "header", "\"IDP3\", not \"IDP2\""},
-    {"bad version", [](Bytes& b) { SetField(b, kVersion, 7); }, Severity::Error, "header", "version is 7, not 8"},
+    {"bad version", [](Bytes& b) { SetField(b, kVersion, 7); }, Severity::Error, "header",
+     "version is 7, not 8"},
     {"no vertices", [](Bytes& b) { SetField(b, kNumXyz, 0); }, Severity::Error, "header", "num_xyz is 0"},
     {"no st", [](Bytes& b) { SetField(b, kNumSt, 0); }, Severity::Error, "header", "num_st is 0"},
     {"no triangles", [](Bytes& b) { SetField(b, kNumTris, 0); }, Severity::Error, "header", "num_tris is 0"},
     {"no frames", [](Bytes& b) { SetField(b, kNumFrames, 0); }, Severity::Error, "header", "num_frames is 0"},
-    {"negative frames", [](Bytes& b) { SetField(b, kNumFrames, -5); }, Severity::Error, "header", "num_frames is -5"},
-    {"no GL words", [](Bytes& b) { SetField(b, kNumGlCmds, 0); }, Severity::Error, "header", "num_glcmds is 0"},
-    {"too many skins", [](Bytes& b) { SetField(b, kNumSkins, 33); }, Severity::Error, "header", "MAX_MD2SKINS"},
-    {"negative skins", [](Bytes& b) { SetField(b, kNumSkins, -1); }, Severity::Error, "header", "num_skins is -1"},
+    {"negative frames", [](Bytes& b) { SetField(b, kNumFrames, -5); }, Severity::Error, "header",
+     "num_frames is -5"},
+    {"no GL words", [](Bytes& b) { SetField(b, kNumGlCmds, 0); }, Severity::Error, "header",
+     "num_glcmds is 0"},
+    {"too many skins", [](Bytes& b) { SetField(b, kNumSkins, 33); }, Severity::Error, "header",
+     "MAX_MD2SKINS"},
+    {"negative skins", [](Bytes& b) { SetField(b, kNumSkins, -1); }, Severity::Error, "header",
+     "num_skins is -1"},
     {"skin too tall", [](Bytes& b) { SetField(b, kSkinHeight, 481); }, Severity::Error, "header",
      "skinheight is 481"},
     {"wrong frame size", [](Bytes& b) { SetField(b, kFrameSize, 44); }, Severity::Error, "header",
      "framesize is 44"},
     {"misaligned offset", [](Bytes& b) { SetField(b, kOfsTris, Field(b, kOfsTris) + 2); }, Severity::Error,
-     "header", "ofs_tris"},
+     "header", "ofs_tris 158 is not 4-byte aligned"},
     {"offset outside the file",
-     [](Bytes& b) { SetField(b, kOfsGlCmds, static_cast<int32_t>(b.size()) + 100); }, Severity::Error, "header",
-     "ofs_glcmds"},
-    {"negative offset", [](Bytes& b) { SetField(b, kOfsSt, -4); }, Severity::Error, "header", "outside the file"},
+     [](Bytes& b) { SetField(b, kOfsGlCmds, static_cast<int32_t>(b.size()) + 100); }, Severity::Error,
+     "header", "lies outside the file"},
+    {"negative offset", [](Bytes& b) { SetField(b, kOfsSt, -4); }, Severity::Error, "header",
+     "outside the file"},
     {"section in the header", [](Bytes& b) { SetField(b, kOfsFrames, 40); }, Severity::Error, "header",
      "inside the 68-byte header"},
     {"ofs_end past the file", [](Bytes& b) { SetField(b, kOfsEnd, static_cast<int32_t>(b.size()) + 4); },
-     Severity::Error, "header", "ofs_end"},
+     Severity::Error, "header", "ofs_end 380 lies past the end of the file (376 bytes)"},
     {"section past ofs_end", [](Bytes& b) { SetField(b, kOfsEnd, Field(b, kOfsGlCmds)); }, Severity::Error,
      "GL commands", "past ofs_end"},
     {"sections overlap", [](Bytes& b) { SetField(b, kOfsTris, Field(b, kOfsSt)); }, Severity::Error, "header",
      "overlap"},
     {"section past the file", [](Bytes& b) { SetField(b, kNumTris, 1000); }, Severity::Error, "triangles",
      "past the end of the file"},
-    {"triangle vertex index", [](Bytes& b) { PutU16(b, static_cast<size_t>(Field(b, kOfsTris)) + 12 + 4, 4); },
-     Severity::Error, "triangle 1", "vertex index 4 is not below num_xyz 4"},
+    {"triangle vertex index",
+     [](Bytes& b) { PutU16(b, static_cast<size_t>(Field(b, kOfsTris)) + 12 + 4, 4); }, Severity::Error,
+     "triangle 1", "vertex index 4 is not below num_xyz 4"},
     {"triangle st index", [](Bytes& b) { PutU16(b, static_cast<size_t>(Field(b, kOfsTris)) + 6, 6); },
      Severity::Error, "triangle 0", "texture-coordinate index 6 is not below num_st 6"},
-    {"unterminated frame name", [](Bytes& b) { std::memset(&b[FrameAt(b, 1) + 24], 'x', 16); }, Severity::Error,
-     "frame 1", "not terminated"},
-    {"unterminated skin name", [](Bytes& b) { std::memset(&b[Field(b, kOfsSkins)], 'x', 64); }, Severity::Error,
-     "skin 0", "not terminated"},
+    {"unterminated frame name", [](Bytes& b) { std::memset(&b[FrameAt(b, 1) + 24], 'x', 16); },
+     Severity::Error, "frame 1", "not terminated"},
+    {"unterminated skin name", [](Bytes& b) { std::memset(&b[Field(b, kOfsSkins)], 'x', 64); },
+     Severity::Error, "skin 0", "not terminated"},
     {"light normal out of range", [](Bytes& b) { b[FrameAt(b, 0) + 40 + 4 * 2 + 3] = 162; }, Severity::Error,
      "frame 0", "light-normal index 162"},
     {"scale not finite", [](Bytes& b) { PutF32(b, FrameAt(b, 1) + 4, NAN); }, Severity::Error, "frame 1",
@@ -298,8 +339,10 @@ TEST(Md2Check, OddButHarmlessModelsPassWithWarnings) {
     const Oddity oddities[] = {
         {[](Bytes& b) { PutU16(b, static_cast<size_t>(Field(b, kOfsSt)) + 4, 65); }, "texture coordinate 1",
          "(65, 3) lies outside the 64 x 32 skin"},
-        {[](Bytes& b) { SetField(b, kNumTris, 1); }, "GL commands", "draw 2 triangles, the triangle table holds 1"},
-        {[](Bytes& b) { PutI32(b, GlWord(b, 10), 0); }, "GL commands", "the 10 words after it are never read"},
+        {[](Bytes& b) { SetField(b, kNumTris, 1); }, "GL commands",
+         "draw 2 triangles, the triangle table holds 1"},
+        {[](Bytes& b) { PutI32(b, GlWord(b, 10), 0); }, "GL commands",
+         "the 10 words after it are never read"},
         {[](Bytes& b) { SetField(b, kSkinWidth, 0); }, "header", "skin size 0 x 32"},
         {[](Bytes& b) { PutF32(b, GlWord(b, 2), INFINITY); }, "word 0", "texture coordinate (0, inf)"},
     };
@@ -335,7 +378,8 @@ TEST(Md2Check, LimitsOfTheEngine) {
     };
     const Case cases[] = {
         {spec(2048, 2, 6, 2), Severity::Error, nullptr},
-        {spec(2049, 2, 6, 2), Severity::Error, "num_xyz is 2049: more vertices than Quake II's 2048 (MAX_VERTS)"},
+        {spec(2049, 2, 6, 2), Severity::Error,
+         "num_xyz is 2049: more vertices than Quake II's 2048 (MAX_VERTS)"},
         {spec(4, 4096, 2048, 2), Severity::Error, nullptr},
         {spec(4, 4097, 6, 2), Severity::Warning, "num_tris is 4097"},
         {spec(4, 2, 2049, 2), Severity::Warning, "num_st is 2049"},
@@ -362,7 +406,8 @@ TEST(Md2Check, ManyBadIndicesAreSummedUp) {
     for (int32_t t = 0; t < 10; ++t) PutU16(b, static_cast<size_t>(Field(b, kOfsTris) + 12 * t), 9);
     const Md2Report report = Check(b);
     EXPECT_EQ(report.ErrorCount(), 4) << Describe(report);
-    EXPECT_TRUE(HasFinding(report, Severity::Error, "triangles", "7 more triangles with a vertex index out of range"));
+    EXPECT_TRUE(HasFinding(report, Severity::Error, "triangles",
+                           "7 more triangles with a vertex index out of range"));
 }
 
 TEST(Md2Check, EveryTruncatedPrefixFailsWithoutReadingPastIt) {
