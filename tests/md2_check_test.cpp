@@ -64,7 +64,7 @@ int32_t GetI32(const Bytes& b, size_t at) {
 int32_t Field(const Bytes& b, HeaderSlot slot) { return GetI32(b, 4 * slot); }
 void SetField(Bytes& b, HeaderSlot slot, int32_t value) { PutI32(b, 4 * slot, value); }
 
-struct ModelSpec {
+struct ModelShape {
     int32_t vertices = 4;
     int32_t triangles = 2;
     int32_t texCoords = 6;
@@ -88,28 +88,28 @@ float FrameTranslate(int32_t frame, int axis) {
 
 // A well-formed model: header, skins, st, triangles, frames, one fan per
 // triangle and the closing 0, in that order.
-Bytes BuildModel(const ModelSpec& spec) {
-    const int32_t frameSize = 40 + 4 * spec.vertices;
-    const int32_t glWords = 10 * spec.triangles + 1;
+Bytes BuildModel(const ModelShape& shape) {
+    const int32_t frameSize = 40 + 4 * shape.vertices;
+    const int32_t glWords = 10 * shape.triangles + 1;
     const int32_t ofsSkins = 68;
-    const int32_t ofsSt = ofsSkins + 64 * spec.skins;
-    const int32_t ofsTris = ofsSt + 4 * spec.texCoords;
-    const int32_t ofsFrames = ofsTris + 12 * spec.triangles;
-    const int32_t ofsGlCmds = ofsFrames + frameSize * spec.frames;
+    const int32_t ofsSt = ofsSkins + 64 * shape.skins;
+    const int32_t ofsTris = ofsSt + 4 * shape.texCoords;
+    const int32_t ofsFrames = ofsTris + 12 * shape.triangles;
+    const int32_t ofsGlCmds = ofsFrames + frameSize * shape.frames;
     const int32_t ofsEnd = ofsGlCmds + 4 * glWords;
-    Bytes b(static_cast<size_t>(ofsEnd) + spec.trailer, 0);
+    Bytes b(static_cast<size_t>(ofsEnd) + shape.trailer, 0);
 
     const int32_t header[17] = {('2' << 24) | ('P' << 16) | ('D' << 8) | 'I',
                                 8,
-                                spec.skinWidth,
-                                spec.skinHeight,
+                                shape.skinWidth,
+                                shape.skinHeight,
                                 frameSize,
-                                spec.skins,
-                                spec.vertices,
-                                spec.texCoords,
-                                spec.triangles,
+                                shape.skins,
+                                shape.vertices,
+                                shape.texCoords,
+                                shape.triangles,
                                 glWords,
-                                spec.frames,
+                                shape.frames,
                                 ofsSkins,
                                 ofsSt,
                                 ofsTris,
@@ -118,33 +118,33 @@ Bytes BuildModel(const ModelSpec& spec) {
                                 ofsEnd};
     for (int i = 0; i < 17; ++i) PutI32(b, 4 * i, header[i]);
 
-    for (int32_t i = 0; i < spec.skins; ++i)
+    for (int32_t i = 0; i < shape.skins; ++i)
         std::snprintf(reinterpret_cast<char*>(&b[ofsSkins + 64 * i]), 64, "models/robot/skin%d.pcx", i);
-    for (int32_t i = 0; i < spec.texCoords; ++i) {
-        PutU16(b, ofsSt + 4 * i, static_cast<uint16_t>((i * 7) % spec.skinWidth));
-        PutU16(b, ofsSt + 4 * i + 2, static_cast<uint16_t>((i * 3) % spec.skinHeight));
+    for (int32_t i = 0; i < shape.texCoords; ++i) {
+        PutU16(b, ofsSt + 4 * i, static_cast<uint16_t>((i * 7) % shape.skinWidth));
+        PutU16(b, ofsSt + 4 * i + 2, static_cast<uint16_t>((i * 3) % shape.skinHeight));
     }
-    auto corner = [&](int32_t tri, int k) { return (tri + k) % spec.vertices; };
-    auto stCorner = [&](int32_t tri, int k) { return (3 * tri + k) % spec.texCoords; };
-    for (int32_t t = 0; t < spec.triangles; ++t) {
+    auto corner = [&](int32_t tri, int k) { return (tri + k) % shape.vertices; };
+    auto stCorner = [&](int32_t tri, int k) { return (3 * tri + k) % shape.texCoords; };
+    for (int32_t t = 0; t < shape.triangles; ++t) {
         for (int k = 0; k < 3; ++k) {
             PutU16(b, ofsTris + 12 * t + 2 * k, static_cast<uint16_t>(corner(t, k)));
             PutU16(b, ofsTris + 12 * t + 6 + 2 * k, static_cast<uint16_t>(stCorner(t, k)));
         }
     }
-    for (int32_t f = 0; f < spec.frames; ++f) {
+    for (int32_t f = 0; f < shape.frames; ++f) {
         const size_t at = static_cast<size_t>(ofsFrames) + static_cast<size_t>(frameSize) * f;
         for (int axis = 0; axis < 3; ++axis) {
             PutF32(b, at + 4 * axis, FrameScale(f, axis));
             PutF32(b, at + 12 + 4 * axis, FrameTranslate(f, axis));
         }
         std::snprintf(reinterpret_cast<char*>(&b[at + 24]), 16, "frame%02d", f);
-        for (int32_t v = 0; v < spec.vertices; ++v) {
+        for (int32_t v = 0; v < shape.vertices; ++v) {
             for (int axis = 0; axis < 3; ++axis) b[at + 40 + 4 * v + axis] = VertexByte(f, v, axis);
             b[at + 40 + 4 * v + 3] = static_cast<uint8_t>(v % 162);
         }
     }
-    for (int32_t t = 0; t < spec.triangles; ++t) {
+    for (int32_t t = 0; t < shape.triangles; ++t) {
         const size_t at = static_cast<size_t>(ofsGlCmds) + 40 * static_cast<size_t>(t);
         PutI32(b, at, -3);
         for (int k = 0; k < 3; ++k) {
@@ -154,7 +154,7 @@ Bytes BuildModel(const ModelSpec& spec) {
         }
     }
     // The closing 0 is already there; the trailer is text the engine never reads.
-    for (size_t i = 0; i < spec.trailer; ++i) b[ofsEnd + i] = static_cast<uint8_t>('a' + i % 26);
+    for (size_t i = 0; i < shape.trailer; ++i) b[ofsEnd + i] = static_cast<uint8_t>('a' + i % 26);
     return b;
 }
 
@@ -178,8 +178,8 @@ bool HasFinding(const Md2Report& report, Severity severity, const std::string& w
 }
 
 TEST(Md2Check, WellFormedModelPassesAndIsDecoded) {
-    const ModelSpec spec;
-    const Bytes b = BuildModel(spec);
+    const ModelShape shape;
+    const Bytes b = BuildModel(shape);
     const Md2Report report = Check(b);
     EXPECT_TRUE(report.findings.empty()) << Describe(report);
     EXPECT_EQ(report.Passed(), 1);
@@ -202,7 +202,7 @@ TEST(Md2Check, WellFormedModelPassesAndIsDecoded) {
         ASSERT_TRUE(frame.hasBounds);
         for (int axis = 0; axis < 3; ++axis) {
             uint8_t low = 255, high = 0;
-            for (int32_t v = 0; v < spec.vertices; ++v) {
+            for (int32_t v = 0; v < shape.vertices; ++v) {
                 low = std::min(low, VertexByte(f, v, axis));
                 high = std::max(high, VertexByte(f, v, axis));
             }
@@ -213,15 +213,15 @@ TEST(Md2Check, WellFormedModelPassesAndIsDecoded) {
 }
 
 TEST(Md2Check, AcceptsBytesAfterOfsEndAndAnEmptySkinList) {
-    ModelSpec spec;
-    spec.trailer = 131;  // the exporter's trailer and credit line
-    spec.skins = 0;
-    const Md2Report report = Check(BuildModel(spec));
+    ModelShape shape;
+    shape.trailer = 131;  // the exporter's trailer and credit line
+    shape.skins = 0;
+    const Md2Report report = Check(BuildModel(shape));
     EXPECT_TRUE(report.findings.empty()) << Describe(report);
 }
 
 TEST(Md2Check, NegativeScaleSwapsTheBoundsEnds) {
-    Bytes b = BuildModel(ModelSpec{});
+    Bytes b = BuildModel(ModelShape{});
     PutF32(b, static_cast<size_t>(Field(b, kOfsFrames)), -2.0f);
     const Md2Report report = Check(b);
     ASSERT_FALSE(report.frames.empty());
@@ -315,7 +315,7 @@ class Md2Defect : public testing::TestWithParam<Defect> {};
 
 TEST_P(Md2Defect, IsReportedAsAnError) {
     const Defect& defect = GetParam();
-    Bytes b = BuildModel(ModelSpec{});
+    Bytes b = BuildModel(ModelShape{});
     defect.mutate(b);
     const Md2Report report = Check(b);
     EXPECT_TRUE(HasFinding(report, defect.severity, defect.where, defect.text)) << Describe(report);
@@ -347,7 +347,7 @@ TEST(Md2Check, OddButHarmlessModelsPassWithWarnings) {
         {[](Bytes& b) { PutF32(b, GlWord(b, 2), INFINITY); }, "word 0", "texture coordinate (0, inf)"},
     };
     for (const Oddity& oddity : oddities) {
-        Bytes b = BuildModel(ModelSpec{});
+        Bytes b = BuildModel(ModelShape{});
         oddity.mutate(b);
         const Md2Report report = Check(b);
         EXPECT_TRUE(HasFinding(report, Severity::Warning, oddity.where, oddity.text)) << Describe(report);
@@ -356,20 +356,20 @@ TEST(Md2Check, OddButHarmlessModelsPassWithWarnings) {
 }
 
 TEST(Md2Check, SkinHeightOf480IsTheLastOneAccepted) {
-    ModelSpec spec;
-    spec.skinHeight = 480;
-    EXPECT_TRUE(Check(BuildModel(spec)).findings.empty());
+    ModelShape shape;
+    shape.skinHeight = 480;
+    EXPECT_TRUE(Check(BuildModel(shape)).findings.empty());
 }
 
 // Counts at and beyond Quake II's limits, with data to match.
 TEST(Md2Check, LimitsOfTheEngine) {
     struct Case {
-        ModelSpec spec;
+        ModelShape shape;
         Severity severity;
         const char* text;  // null: no finding at all
     };
-    auto spec = [](int32_t vertices, int32_t triangles, int32_t texCoords, int32_t frames) {
-        ModelSpec s;
+    auto shape = [](int32_t vertices, int32_t triangles, int32_t texCoords, int32_t frames) {
+        ModelShape s;
         s.vertices = vertices;
         s.triangles = triangles;
         s.texCoords = texCoords;
@@ -377,17 +377,17 @@ TEST(Md2Check, LimitsOfTheEngine) {
         return s;
     };
     const Case cases[] = {
-        {spec(2048, 2, 6, 2), Severity::Error, nullptr},
-        {spec(2049, 2, 6, 2), Severity::Error,
+        {shape(2048, 2, 6, 2), Severity::Error, nullptr},
+        {shape(2049, 2, 6, 2), Severity::Error,
          "num_xyz is 2049: more vertices than Quake II's 2048 (MAX_VERTS)"},
-        {spec(4, 4096, 2048, 2), Severity::Error, nullptr},
-        {spec(4, 4097, 6, 2), Severity::Warning, "num_tris is 4097"},
-        {spec(4, 2, 2049, 2), Severity::Warning, "num_st is 2049"},
-        {spec(4, 2, 6, 512), Severity::Error, nullptr},
-        {spec(4, 2, 6, 513), Severity::Warning, "num_frames is 513"},
+        {shape(4, 4096, 2048, 2), Severity::Error, nullptr},
+        {shape(4, 4097, 6, 2), Severity::Warning, "num_tris is 4097"},
+        {shape(4, 2, 2049, 2), Severity::Warning, "num_st is 2049"},
+        {shape(4, 2, 6, 512), Severity::Error, nullptr},
+        {shape(4, 2, 6, 513), Severity::Warning, "num_frames is 513"},
     };
     for (const Case& c : cases) {
-        const Md2Report report = Check(BuildModel(c.spec));
+        const Md2Report report = Check(BuildModel(c.shape));
         if (!c.text) {
             EXPECT_TRUE(report.findings.empty()) << Describe(report);
             continue;
@@ -399,10 +399,10 @@ TEST(Md2Check, LimitsOfTheEngine) {
 }
 
 TEST(Md2Check, ManyBadIndicesAreSummedUp) {
-    ModelSpec spec;
-    spec.triangles = 10;
-    spec.texCoords = 30;
-    Bytes b = BuildModel(spec);
+    ModelShape shape;
+    shape.triangles = 10;
+    shape.texCoords = 30;
+    Bytes b = BuildModel(shape);
     for (int32_t t = 0; t < 10; ++t) PutU16(b, static_cast<size_t>(Field(b, kOfsTris) + 12 * t), 9);
     const Md2Report report = Check(b);
     EXPECT_EQ(report.ErrorCount(), 4) << Describe(report);
@@ -411,7 +411,7 @@ TEST(Md2Check, ManyBadIndicesAreSummedUp) {
 }
 
 TEST(Md2Check, EveryTruncatedPrefixFailsWithoutReadingPastIt) {
-    const Bytes whole = BuildModel(ModelSpec{});
+    const Bytes whole = BuildModel(ModelShape{});
     EXPECT_EQ(CheckMd2Model(nullptr, 0).Passed(), 0);
     for (size_t n = 0; n < whole.size(); ++n) {
         // An allocation of exactly n bytes, so that the sanitizer sees any read past it.
@@ -423,7 +423,7 @@ TEST(Md2Check, EveryTruncatedPrefixFailsWithoutReadingPastIt) {
 }
 
 TEST(Md2Check, EveryGarbledByteIsSurvived) {
-    const Bytes whole = BuildModel(ModelSpec{});
+    const Bytes whole = BuildModel(ModelShape{});
     for (const uint8_t garbage : {uint8_t{0x00}, uint8_t{0x7F}, uint8_t{0x80}, uint8_t{0xFF}}) {
         for (size_t i = 0; i < whole.size(); ++i) {
             Bytes b = whole;
@@ -466,8 +466,8 @@ std::string WriteTemp(const std::string& name, const Bytes& bytes) {
 }
 
 TEST(Md2Info, ExitStatusTellsPassedProblemsAndUsage) {
-    const std::string good = WriteTemp("md2info_good.md2", BuildModel(ModelSpec{}));
-    Bytes badBytes = BuildModel(ModelSpec{});
+    const std::string good = WriteTemp("md2info_good.md2", BuildModel(ModelShape{}));
+    Bytes badBytes = BuildModel(ModelShape{});
     SetField(badBytes, kVersion, 6);
     const std::string bad = WriteTemp("md2info_bad.md2", badBytes);
 
