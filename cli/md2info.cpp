@@ -1,0 +1,163 @@
+// md2info: prints a Quake II model's header, frame names and per-frame bounds,
+// and checks the file the way the engine's loaders would.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/md2_check.h"
+
+#ifndef VORN_VERSION
+#define VORN_VERSION "unknown"
+#endif
+
+namespace {
+
+using md2check::Md2Report;
+using md2check::Severity;
+
+enum ExitCode { kExitPassed = 0, kExitProblems = 1, kExitUsage = 2 };
+
+const char kUsage[] = "usage: md2info [--quiet] MODEL.md2\n       md2info --help | --version\n";
+
+const char kHelp[] =
+    "usage: md2info [--quiet] MODEL.md2\n"
+    "\n"
+    "Prints a Quake II model's header (all 17 fields), its skin names, its frame\n"
+    "names with each frame's bounds (the decoded minimum and maximum of x, y and z,\n"
+    "byte * scale + translate), a count of its GL commands, and every problem found.\n"
+    "\n"
+    "Options:\n"
+    "  -q, --quiet   print only the problems\n"
+    "  -h, --help    print this help\n"
+    "      --version print the version\n"
+    "\n"
+    "Errors (the model fails): what Quake II's loaders refuse, what would make them\n"
+    "read or write out of bounds, and corruption of the layout:\n"
+    "  - ident other than \"IDP2\", version other than 8;\n"
+    "  - num_xyz, num_st, num_tris, num_frames or num_glcmds of 0 or less;\n"
+    "  - more than 2048 vertices (MAX_VERTS), which the loaders refuse;\n"
+    "  - num_skins below 0 or above 32 (MAX_MD2SKINS, the loaders' skin table);\n"
+    "  - skinheight above 480 (MAX_LBM_HEIGHT), which the loaders refuse;\n"
+    "  - framesize other than 40 + 4 * num_xyz;\n"
+    "  - an offset outside the file or not 4-byte aligned, a section inside the\n"
+    "    header, past the end of the file or past ofs_end, or two sections overlapping;\n"
+    "  - a skin name not terminated within 64 bytes, a frame name not terminated\n"
+    "    within 16 bytes, a frame scale or translate that is not a finite number;\n"
+    "  - a triangle vertex index not below num_xyz or st index not below num_st;\n"
+    "  - a light-normal index not below 162 (the size of the engine's normal table);\n"
+    "  - a GL command list that does not end in 0, a strip or fan of fewer than 3\n"
+    "    vertices or running past the list, a GL vertex index not below num_xyz.\n"
+    "\n"
+    "Warnings (the model still passes): limits the format is made for but that the\n"
+    "loaders do not enforce, and oddities that do no harm to the engine:\n"
+    "  - more than 4096 triangles (MAX_TRIANGLES), more than 512 frames (MAX_FRAMES),\n"
+    "    more than 2048 texture coordinates (MAX_VERTS);\n"
+    "  - a skin size of 0 or less, or texture coordinates outside the skin;\n"
+    "  - GL commands that draw another number of triangles than num_tris, words\n"
+    "    behind the terminating 0, GL texture coordinates that are not finite.\n"
+    "The skin width has no limit in the engine's loaders: only the height is checked.\n"
+    "Bytes after ofs_end are not loaded by the engine and are only counted.\n"
+    "\n"
+    "Exit status: 0 when the model passes every check (warnings allowed), 1 when\n"
+    "it has errors, 2 for a usage error or a file that cannot be read.\n";
+
+const char* SeverityName(Severity severity) { return severity == Severity::Error ? "error" : "warning"; }
+
+void PrintFindings(const std::string& path, const Md2Report& report) {
+    for (const md2check::Finding& f : report.findings)
+        std::printf("%s: %s: %s: %s\n", path.c_str(), SeverityName(f.severity), f.where.c_str(),
+                    f.message.c_str());
+}
+
+void PrintReport(const std::string& path, const Md2Report& report) {
+    const md2check::Md2Header& h = report.header;
+    std::printf("%s: %zu bytes", path.c_str(), report.fileSize);
+    if (report.headerRead && h.ofsEnd >= 0 && static_cast<std::size_t>(h.ofsEnd) < report.fileSize)
+        std::printf(", %zu after ofs_end (not loaded)", report.fileSize - static_cast<std::size_t>(h.ofsEnd));
+    std::printf("\n");
+
+    if (report.headerRead) {
+        std::printf("header\n");
+        for (const md2check::Md2HeaderField& field : md2check::kMd2HeaderFields) {
+            if (field.member == &md2check::Md2Header::ident)
+                std::printf("  %-11s \"%s\"\n", field.name, md2check::DescribeIdent(h.ident).c_str());
+            else
+                std::printf("  %-11s %d\n", field.name, h.*field.member);
+        }
+    }
+
+    if (!report.skinNames.empty()) {
+        std::printf("skins (%zu)\n", report.skinNames.size());
+        for (std::size_t i = 0; i < report.skinNames.size(); ++i)
+            std::printf("  %3zu  %s\n", i, report.skinNames[i].c_str());
+    }
+
+    if (!report.frames.empty()) {
+        std::printf("frames (%zu)\n  %5s  %-16s", report.frames.size(), "#", "name");
+        for (const char* axis : {"x", "y", "z"}) std::printf("  %5s min %5s max", axis, axis);
+        std::printf("\n");
+        for (std::size_t i = 0; i < report.frames.size(); ++i) {
+            const md2check::FrameSummary& frame = report.frames[i];
+            std::printf("  %5zu  %-16s", i, frame.name.c_str());
+            if (frame.hasBounds) {
+                for (int axis = 0; axis < 3; ++axis)
+                    std::printf("  %9.3f %9.3f", frame.min[axis], frame.max[axis]);
+            }
+            std::printf("\n");
+        }
+    }
+
+    if (report.glFans || report.glStrips)
+        std::printf("GL commands: %d fans, %d strips, %lld triangles\n", report.glFans, report.glStrips,
+                    static_cast<long long>(report.glTriangles));
+
+    PrintFindings(path, report);
+    std::printf("%s: %s (%d errors, %d warnings)\n", path.c_str(), report.Passed() ? "passed" : "FAILED",
+                report.ErrorCount(), report.WarningCount());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool quiet = false;
+    bool optionsEnded = false;
+    std::vector<std::string> paths;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (optionsEnded || arg[0] != '-' || arg[1] == '\0') {
+            paths.push_back(arg);
+        } else if (!std::strcmp(arg, "--")) {
+            optionsEnded = true;
+        } else if (!std::strcmp(arg, "-h") || !std::strcmp(arg, "--help")) {
+            std::fputs(kHelp, stdout);
+            return kExitPassed;
+        } else if (!std::strcmp(arg, "--version")) {
+            std::printf("md2info (Vorn) %s\n", VORN_VERSION);
+            return kExitPassed;
+        } else if (!std::strcmp(arg, "-q") || !std::strcmp(arg, "--quiet")) {
+            quiet = true;
+        } else {
+            std::fprintf(stderr, "md2info: unknown option %s\n%s", arg, kUsage);
+            return kExitUsage;
+        }
+    }
+    if (paths.size() != 1) {
+        std::fprintf(stderr, "md2info: %s\n%s", paths.empty() ? "no model named" : "one model at a time",
+                     kUsage);
+        return kExitUsage;
+    }
+
+    std::vector<uint8_t> bytes;
+    std::string reason;
+    if (!md2check::ReadModelFile(paths[0], bytes, reason)) {
+        std::fprintf(stderr, "md2info: %s\n", reason.c_str());
+        return kExitUsage;
+    }
+    const Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
+    if (quiet)
+        PrintFindings(paths[0], report);
+    else
+        PrintReport(paths[0], report);
+    return report.Passed() ? kExitPassed : kExitProblems;
+}
