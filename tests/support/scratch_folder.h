@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/test_files.h"
+
 class ScratchFolder {
 public:
     ScratchFolder();
@@ -12,13 +14,13 @@ public:
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return dir_.path(); }
     // The local path of a file in the folder.
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    std::string File(const std::string& name) const { return dir_ / name; }
     // Every byte of a file; empty when it cannot be read.
-    std::vector<unsigned char> Read(const std::string& name) const;
-    bool Exists(const std::string& name) const;
+    std::vector<unsigned char> Read(const std::string& name) const { return testing_files::ReadBytes(File(name)); }
+    bool Exists(const std::string& name) const { return testing_files::FileExists(File(name)); }
 
 private:
-    std::string path_;
+    testing_files::TempDir dir_;
 };
