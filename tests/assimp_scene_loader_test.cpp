@@ -495,3 +495,53 @@ TEST(AssimpSceneLoader, FilesTheLibraryCannotReadAreRefusedWithItsReason) {
 }
 
 }  // namespace
+
+// --- The bundled example ------------------------------------------------------------------
+
+namespace {
+
+const std::string kCharacter = std::string(VORN_SOURCE_DIR) + "/examples/character/character.gltf";
+
+std::vector<Point3> CharacterAt(const std::string& animation, int frame) {
+    standin::AssimpLoadOptions options;
+    options.animation = animation;
+    testing_files::TempDir textures;
+    options.textureFolder = textures.path();
+    standin::Scene scene;
+    standin::AssimpSceneReport report;
+    std::string error;
+    EXPECT_EQ(standin::LoadAssimpScene(kCharacter, options, scene, report, error), 1) << error;
+    standin::StandinHost host(&scene);
+    INode* figure = Loaded::Find(host.GetRootNode(), "Figure");
+    return figure ? World(figure, frame * kFrame) : std::vector<Point3>{};
+}
+
+TEST(AssimpSceneLoaderExample, TheCharacterFillsTheStandardFramesFromItsRuns) {
+    const std::vector<Point3> rest = CharacterAt("stand", 0);
+    ASSERT_EQ(rest.size(), 56u);  // seven boxes of eight corners
+    // The "player" animation holds each run at its place in the standard frame list.
+    const struct {
+        const char* run;
+        int first;  // index of its first frame name (stand01 = 0, run1 = 40, ...)
+        int count;
+    } runs[] = {{"stand", 0, 40}, {"run", 40, 6}, {"jump", 66, 6}, {"death1", 178, 6}};
+    for (const auto& r : runs) {
+        for (int i : {0, r.count / 2, r.count - 1}) {
+            const std::vector<Point3> own = CharacterAt(r.run, i);
+            const std::vector<Point3> player = CharacterAt("player", r.first + i);
+            ASSERT_EQ(own.size(), player.size());
+            for (size_t v = 0; v < own.size(); ++v)
+                ExpectPoint(player[v], own[v], std::string(r.run) + " frame " + std::to_string(i));
+        }
+    }
+    // Its two textures are plain TGA files the exporter reads as they are.
+    testing_files::TempDir textures;
+    standin::AssimpLoadOptions options;
+    options.textureFolder = textures.path();
+    Loaded character("../../../examples/character/character.gltf", options);
+    ASSERT_EQ(character.ok, 1) << character.error;
+    ASSERT_EQ(character.report.textures.size(), 2u);
+    for (const auto& note : character.report.textures) EXPECT_EQ(note.conversion, "") << note.source;
+}
+
+}  // namespace
