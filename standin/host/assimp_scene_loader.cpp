@@ -449,6 +449,7 @@ public:
 
 private:
     bool ChooseAnimation(std::string& error);
+    void ReadAnimation();
     void SetUnitsAndAxes();
     void BuildRig(const aiNode* node, int parent);
     void BuildNodes(const aiNode* node, SceneNode* parent);
@@ -504,76 +505,76 @@ int Loader::Run(std::string& error) {
     report_.textureFolder = folder_;
 
     BuildRig(ai_->mRootNode, -1);
-    for (const auto& [node, index] : rigIndex_) rigByName_.emplace(node->mName.C_Str(), index);
-    if (animation_) {
-        // Single keys hold a value and say nothing about when the animation
-        // starts (the glTF reader adds one for every path a channel leaves out),
-        // so frame 0 is the first key of the lists that really move.
-        double start = 0.0, end = 0.0;
-        bool any = false;
-        auto span = [&](double first, double last, unsigned count) {
-            if (count < 2) return;
-            start = any ? std::min(start, first) : first;
-            end = any ? std::max(end, last) : last;
-            any = true;
-        };
-        for (unsigned c = 0; c < animation_->mNumChannels; ++c) {
-            const aiNodeAnim* ch = animation_->mChannels[c];
-            auto it = rigByName_.find(ch->mNodeName.C_Str());
-            if (it == rigByName_.end()) continue;
-            NodeChannel nc;
-            for (unsigned k = 0; k < ch->mNumPositionKeys; ++k) {
-                const aiVectorKey& key = ch->mPositionKeys[k];
-                nc.position.times.push_back(key.mTime);
-                nc.position.values.push_back({key.mValue.x, key.mValue.y, key.mValue.z});
-            }
-            for (unsigned k = 0; k < ch->mNumRotationKeys; ++k) {
-                const aiQuatKey& key = ch->mRotationKeys[k];
-                nc.rotation.times.push_back(key.mTime);
-                nc.rotation.values.push_back({key.mValue.w, key.mValue.x, key.mValue.y, key.mValue.z});
-            }
-            for (unsigned k = 0; k < ch->mNumScalingKeys; ++k) {
-                const aiVectorKey& key = ch->mScalingKeys[k];
-                nc.scaling.times.push_back(key.mTime);
-                nc.scaling.values.push_back({key.mValue.x, key.mValue.y, key.mValue.z});
-            }
-            for (const auto* times : {&nc.position.times, &nc.rotation.times, &nc.scaling.times})
-                if (!times->empty()) span(times->front(), times->back(), static_cast<unsigned>(times->size()));
-            rig_->nodes[static_cast<size_t>(it->second)].channel = static_cast<int>(rig_->channels.size());
-            rig_->channels.push_back(std::move(nc));
-        }
-        for (unsigned c = 0; c < animation_->mNumMorphMeshChannels; ++c) {
-            const aiMeshMorphAnim* ch = animation_->mMorphMeshChannels[c];
-            // The glTF reader names a morph channel after its node; some readers add "*<index>".
-            std::string name = ch->mName.C_Str();
-            auto it = rigByName_.find(name);
-            if (it == rigByName_.end() && name.find('*') != std::string::npos) it = rigByName_.find(name.substr(0, name.find('*')));
-            if (it == rigByName_.end() || ch->mNumKeys == 0) continue;
-            MorphTrack track;
-            for (unsigned k = 0; k < ch->mNumKeys; ++k) {
-                const aiMeshMorphKey& key = ch->mKeys[k];
-                std::vector<double> w;
-                for (unsigned j = 0; j < key.mNumValuesAndWeights; ++j) {
-                    const unsigned target = key.mValues[j];
-                    if (target >= 4096) continue;  // no file has that many targets: a broken key
-                    if (w.size() <= target) w.resize(target + 1, 0.0);
-                    w[target] = key.mWeights[j];
-                }
-                track.times.push_back(key.mTime);
-                track.weights.push_back(std::move(w));
-            }
-            span(track.times.front(), track.times.back(), ch->mNumKeys);
-            rig_->morphs[it->second] = std::move(track);
-        }
-        rig_->startTick = start;
-        report_.startTick = start;
-        report_.endTick = any ? end : start;
-    }
-
+    if (animation_) ReadAnimation();
     rig_->secondsPerTick = 1.0 / (static_cast<double>(scene_.ticksPerFrame) * options_.framesPerSecond);
     BuildNodes(ai_->mRootNode, scene_.root.get());
     scene_.SetTicksPerFrame(scene_.ticksPerFrame);
     return 1;
+}
+
+void Loader::ReadAnimation() {
+    // Single keys hold a value and say nothing about when the animation
+    // starts (the glTF reader adds one for every path a channel leaves out),
+    // so frame 0 is the first key of the lists that really move.
+    double start = 0.0, end = 0.0;
+    bool any = false;
+    auto span = [&](double first, double last, unsigned count) {
+        if (count < 2) return;
+        start = any ? std::min(start, first) : first;
+        end = any ? std::max(end, last) : last;
+        any = true;
+    };
+    for (unsigned c = 0; c < animation_->mNumChannels; ++c) {
+        const aiNodeAnim* ch = animation_->mChannels[c];
+        auto it = rigByName_.find(ch->mNodeName.C_Str());
+        if (it == rigByName_.end()) continue;
+        NodeChannel nc;
+        for (unsigned k = 0; k < ch->mNumPositionKeys; ++k) {
+            const aiVectorKey& key = ch->mPositionKeys[k];
+            nc.position.times.push_back(key.mTime);
+            nc.position.values.push_back({key.mValue.x, key.mValue.y, key.mValue.z});
+        }
+        for (unsigned k = 0; k < ch->mNumRotationKeys; ++k) {
+            const aiQuatKey& key = ch->mRotationKeys[k];
+            nc.rotation.times.push_back(key.mTime);
+            nc.rotation.values.push_back({key.mValue.w, key.mValue.x, key.mValue.y, key.mValue.z});
+        }
+        for (unsigned k = 0; k < ch->mNumScalingKeys; ++k) {
+            const aiVectorKey& key = ch->mScalingKeys[k];
+            nc.scaling.times.push_back(key.mTime);
+            nc.scaling.values.push_back({key.mValue.x, key.mValue.y, key.mValue.z});
+        }
+        for (const auto* times : {&nc.position.times, &nc.rotation.times, &nc.scaling.times})
+            if (!times->empty()) span(times->front(), times->back(), static_cast<unsigned>(times->size()));
+        rig_->nodes[static_cast<size_t>(it->second)].channel = static_cast<int>(rig_->channels.size());
+        rig_->channels.push_back(std::move(nc));
+    }
+    for (unsigned c = 0; c < animation_->mNumMorphMeshChannels; ++c) {
+        const aiMeshMorphAnim* ch = animation_->mMorphMeshChannels[c];
+        // The glTF reader names a morph channel after its node; some readers add "*<index>".
+        std::string name = ch->mName.C_Str();
+        auto it = rigByName_.find(name);
+        if (it == rigByName_.end() && name.find('*') != std::string::npos) it = rigByName_.find(name.substr(0, name.find('*')));
+        if (it == rigByName_.end() || ch->mNumKeys == 0) continue;
+        MorphTrack track;
+        for (unsigned k = 0; k < ch->mNumKeys; ++k) {
+            const aiMeshMorphKey& key = ch->mKeys[k];
+            std::vector<double> w;
+            for (unsigned j = 0; j < key.mNumValuesAndWeights; ++j) {
+                const unsigned target = key.mValues[j];
+                if (target >= 4096) continue;  // no file has that many targets: a broken key
+                if (w.size() <= target) w.resize(target + 1, 0.0);
+                w[target] = key.mWeights[j];
+            }
+            track.times.push_back(key.mTime);
+            track.weights.push_back(std::move(w));
+        }
+        span(track.times.front(), track.times.back(), ch->mNumKeys);
+        rig_->morphs[it->second] = std::move(track);
+    }
+    rig_->startTick = start;
+    report_.startTick = start;
+    report_.endTick = any ? end : start;
 }
 
 bool Loader::ChooseAnimation(std::string& error) {
@@ -652,6 +653,7 @@ void Loader::BuildRig(const aiNode* node, int parent) {
     const int index = static_cast<int>(rig_->nodes.size());
     rig_->nodes.push_back(n);
     rigIndex_[node] = index;
+    rigByName_.emplace(node->mName.C_Str(), index);  // of two nodes of one name, the first in the tree answers
     for (unsigned i = 0; i < node->mNumChildren; ++i) BuildRig(node->mChildren[i], index);
 }
 
@@ -971,7 +973,7 @@ void Loader::SetTexture(unsigned index, SceneMaterial* material) {
                 if (ok) {
                     converted_[note.source] = note.file;
                 } else {
-                    note.file = note.source;  // left for the exporter to refuse
+                    note.file = note.source;  // named as it is; the listing shows the problem
                     note.conversion.clear();
                 }
             }
