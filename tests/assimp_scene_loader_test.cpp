@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -439,6 +440,9 @@ TEST(AssimpSceneLoader, PngAndEmbeddedPicturesGoBesideTheOutputOnce) {
     EXPECT_EQ(embedded, folder + "/rig-embedded-0.tga");
     const Rows yellowMagentaCyanBlack = {{{{255, 255, 0}}, {{255, 0, 255}}}, {{{0, 255, 255}}, {{0, 0, 0}}}};
     EXPECT_EQ(ReadPlainTga(embedded).rows, yellowMagentaCyanBlack);
+    size_t written = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) written += entry.is_regular_file();
+    EXPECT_EQ(written, 2u);  // the stripes TGA is read where it is
     // Blender's glTF names its embedded picture; the FBX beside it names the PNG.
     Loaded figure("figure.gltf");
     ASSERT_EQ(figure.ok, 1) << figure.error;
