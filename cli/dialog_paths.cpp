@@ -41,7 +41,8 @@ std::string BaseNameWithoutExtension(const std::string& path) {
 
 std::string FolderOf(const std::string& path) {
     const size_t start = FilePartStart(path);
-    return start == 0 ? std::string() : path.substr(0, start - 1);
+    if (start == 0) return std::string();
+    return start == 1 ? path.substr(0, 1) : path.substr(0, start - 1);  // the root keeps its separator
 }
 
 }  // namespace md2export

@@ -85,26 +85,30 @@ bool SetDriveC(ExportOptions& o, const std::string& v, std::string& error) {
 const std::vector<OptionSpec> kOptions = {
     {"output", 'o', "PATH", "the answer to the Save As dialog: the model file\n"
                             "(default: the scene's base name, e.g. robot.md2)", SetOutput},
-    {"skin-name", 0, "NAME", "typed into \"Skin Name:\" (default \"tris\"): the skin files\n"
-                             "are NAME.bmp and NAME.pcx", SetSkinName},
+    {"skin-name", 0, "NAME", "typed into \"Skin Name:\" (default \"tris\"): the\n"
+                             "skin files are NAME.bmp and NAME.pcx", SetSkinName},
     {"bmp", 0, nullptr, "tick \"Save BMP texture\"",
      [](ExportOptions& o, const std::string&, std::string&) { return o.saveBmp = true; }},
     {"pcx", 0, nullptr, "tick \"Save PCX texture\"",
      [](ExportOptions& o, const std::string&, std::string&) { return o.savePcx = true; }},
-    {"scale", 0, "TEXT", "typed into \"Scale:\" (default \"1\"); the longest leading\n"
-                         "number counts, text without one gives 0", SetScale},
-    {"first-frame", 0, "TEXT", "typed into \"First Frame:\" (default \"0\"): the scene frame\n"
-                               "sampled for the start frame; not a number gives 0", SetFirstFrame},
-    {"start", 0, "FRAME", "the first frame to export: its index in the frame list\n"
-                          "when all digits, else the first entry of that name", SetStart},
+    {"scale", 0, "TEXT", "typed into \"Scale:\" (default \"1\"); the longest\n"
+                         "leading number counts, text without one gives 0", SetScale},
+    {"first-frame", 0, "TEXT", "typed into \"First Frame:\" (default \"0\"): the\n"
+                               "scene frame the start frame is sampled at; text\n"
+                               "that is no number gives 0", SetFirstFrame},
+    {"start", 0, "FRAME", "the first frame to export: its index in the\n"
+                          "frame list when all digits, else the first entry\n"
+                          "of that name", SetStart},
     {"end", 0, "FRAME", "the last frame to export, the same way", SetEnd},
-    {"frames", 0, "MODEL", "press \"Import new frame list\" with MODEL first; --start\n"
-                           "and --end then default to the whole imported list", SetFrames},
+    {"frames", 0, "MODEL", "press \"Import new frame list\" with MODEL first;\n"
+                           "--start and --end then default to the whole\n"
+                           "imported list", SetFrames},
     {"list-frames", 0, nullptr, "print the frame list (after --frames) and stop;\n"
                                 "SCENE may then be left out",
      [](ExportOptions& o, const std::string&, std::string&) { return o.listFrames = true; }},
-    {"drive-c", 0, "DIR", "the folder where the plug-in's drive C: lands, and with it\n"
-                          "the listing \"C:\\tris.asc\" (default: the current directory)", SetDriveC},
+    {"drive-c", 0, "DIR", "the folder where the plug-in's drive C: lands,\n"
+                          "and with it the listing \"C:\\tris.asc\" (default:\n"
+                          "the current directory)", SetDriveC},
     {"quiet", 'q', nullptr, "print only message boxes, warnings and errors",
      [](ExportOptions& o, const std::string&, std::string&) { return o.quiet = true; }},
     {"help", 'h', nullptr, "print this help",
@@ -213,7 +217,7 @@ std::string HelpText() {
         "dialog.\n"
         "\n"
         "Options:\n";
-    constexpr size_t kColumn = 24;
+    constexpr size_t kColumn = 26;
     for (const OptionSpec& spec : kOptions) {
         std::string left = spec.shortName ? std::string("  -") + spec.shortName + ", " : std::string("      ");
         left += std::string("--") + spec.longName;
@@ -251,10 +255,11 @@ std::string HelpText() {
         "the environment variable VORN_MODULE names another.\n"
         "\n"
         "Exit status:\n"
-        "  0  the export ran to its end (warnings allowed); --list-frames, --help, --version\n"
-        "  1  the export failed: the plug-in showed a message box (the panel's \"Last frame\n"
-        "     must be greater than first frame\" included), or --frames could not be\n"
-        "     imported or imported no frames\n"
+        "  0  the export ran to its end (warnings allowed); --list-frames, --help,\n"
+        "     --version\n"
+        "  1  the export failed: the plug-in showed a message box (the panel's \"Last\n"
+        "     frame must be greater than first frame\" included), or --frames could\n"
+        "     not be imported or imported no frames\n"
         "  2  a usage error, a scene file that cannot be loaded, or a plug-in module\n"
         "     that cannot be found or loaded\n";
     return help;

@@ -58,7 +58,7 @@ bool IsRegularFile(const std::string& path) {
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // A local path as the user would write it.
-std::string Shown(const std::string& localPath) { return DropLeadingDotSlash(localPath); }
+std::string ForDisplay(const std::string& localPath) { return DropLeadingDotSlash(localPath); }
 
 // --- Scene files ----------------------------------------------------------------
 
@@ -260,17 +260,17 @@ struct OutputNames {
 
 std::string DescribeModel(const std::string& path, bool updated, const std::vector<std::string>& list, int start,
                           int end) {
-    std::vector<uint8_t> bytes;
-    std::string reason;
     if (updated) {
-        return "updated " + Shown(path) + ": rewrote frames " + std::to_string(start) + " to " +
+        return "updated " + ForDisplay(path) + ": rewrote frames " + std::to_string(start) + " to " +
                std::to_string(end) + " (" + list[static_cast<size_t>(start)] + " to " +
                list[static_cast<size_t>(end)] + ")";
     }
-    if (!md2check::ReadModelFile(path, bytes, reason)) return "wrote " + Shown(path) + ": the model";
+    std::vector<uint8_t> bytes;
+    std::string reason;
+    if (!md2check::ReadModelFile(path, bytes, reason)) return "wrote " + ForDisplay(path) + ": the model";
     const md2check::Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
     const md2check::Md2Header& h = report.header;
-    return "wrote " + Shown(path) + ": the model, " + std::to_string(h.numFrames) + " frames, " +
+    return "wrote " + ForDisplay(path) + ": the model, " + std::to_string(h.numFrames) + " frames, " +
            std::to_string(h.numXyz) + " vertices, " + std::to_string(h.numTris) + " triangles, skin " +
            std::to_string(h.skinWidth) + " x " + std::to_string(h.skinHeight);
 }
@@ -283,13 +283,13 @@ void ListWrittenFiles(const std::vector<OpenedFile>& opened, const OutputNames& 
         if (path == names.model) {
             std::printf("%s\n", DescribeModel(path, !file.truncated, list, start, end).c_str());
         } else if (path == names.bmp) {
-            std::printf("wrote %s: the skin, 24-bit BMP\n", Shown(path).c_str());
+            std::printf("wrote %s: the skin, 24-bit BMP\n", ForDisplay(path).c_str());
         } else if (path == names.pcx) {
-            std::printf("wrote %s: the skin, 8-bit PCX in the Quake II palette\n", Shown(path).c_str());
+            std::printf("wrote %s: the skin, 8-bit PCX in the Quake II palette\n", ForDisplay(path).c_str());
         } else if (path == names.dump) {
-            std::printf("wrote %s: the mesh listing (%s)\n", Shown(path).c_str(), kDumpPath);
+            std::printf("wrote %s: the mesh listing (%s)\n", ForDisplay(path).c_str(), kDumpPath);
         } else {
-            std::printf("wrote %s\n", Shown(path).c_str());
+            std::printf("wrote %s\n", ForDisplay(path).c_str());
         }
     }
 }
@@ -303,10 +303,127 @@ void CheckWrittenModel(const std::string& path) {
         return;
     }
     const md2check::Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
-    for (const md2check::Finding& f : report.findings) Warn(Shown(path) + ": " + f.where + ": " + f.message);
+    for (const md2check::Finding& f : report.findings) Warn(ForDisplay(path) + ": " + f.where + ": " + f.message);
 }
 
 // --- The run ---------------------------------------------------------------------------
+
+// The names as the plug-in will get them, and where its outputs will land.
+struct PluginNames {
+    std::string output;  // the Save As answer of "Save md2"
+    std::string skinName;
+    std::string framesModel;  // the Save As answer of "Import new frame list"; empty: no import
+    OutputNames local;
+};
+
+bool PrepareNames(const ExportOptions& options, PluginNames& names, std::string& error) {
+    names.output = DropLeadingDotSlash(
+        options.outputPath.empty() ? BaseNameWithoutExtension(options.scenePath) + ".md2" : options.outputPath);
+    names.skinName = DropLeadingDotSlash(options.skinName);
+    names.framesModel = DropLeadingDotSlash(options.framesModel);
+    if (!names.framesModel.empty() &&
+        !CheckPluginName("--frames", names.framesModel, ".md2", kPluginPathCapacity, error))
+        return false;
+    if (options.listFrames) return true;
+    if (!CheckPluginName("the model", names.output, ".md2", kPluginPathCapacity, error) ||
+        !CheckPluginName("the skin name", names.skinName, ".bmp", kPluginTextCapacity, error))
+        return false;
+    names.local.model = standin::MapHostPath(PluginFileName(names.output, ".md2").c_str());
+    names.local.bmp = standin::MapHostPath(PluginFileName(names.skinName, ".bmp").c_str());
+    names.local.pcx = standin::MapHostPath(PluginFileName(names.skinName, ".pcx").c_str());
+    names.local.dump = standin::MapHostPath(kDumpPath);
+    WarnAboutMissingFolder("the model", names.local.model);
+    if (options.saveBmp || options.savePcx) WarnAboutMissingFolder("the skin", names.local.bmp);
+    return true;
+}
+
+void RecordOpenedFile(std::vector<OpenedFile>& opened, const std::string& path, const char* mode) {
+    const bool truncates = std::strchr(mode, 'w') != nullptr;
+    for (OpenedFile& file : opened) {
+        if (file.path == path) {
+            file.truncated = file.truncated || truncates;
+            return;
+        }
+    }
+    OpenedFile file;
+    file.path = path;
+    file.truncated = truncates;
+    stat(path.c_str(), &file.before);
+    opened.push_back(file);
+}
+
+// Everything from the open panel on: the frame list, the fields, "Save md2".
+int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUser& user, UtilityObj* utility) {
+    std::string error;
+    if (!names.framesModel.empty()) {
+        const std::vector<ShownMessage> shown = user.ImportFrameList(names.framesModel);
+        PrintMessages(shown);
+        PrintNotes(user);
+        if (!shown.empty()) return kExitFailed;
+    }
+    const std::vector<std::string> list = user.FrameList();
+
+    int start = 0;
+    int end = static_cast<int>(list.size()) - 1;
+    if ((options.start && !ResolveFrame("--start", *options.start, list, start, error)) ||
+        (options.end && !ResolveFrame("--end", *options.end, list, end, error)))
+        return UsageError(error);
+
+    if (options.listFrames) {
+        for (size_t i = 0; i < list.size(); ++i) std::printf("%3zu  %s\n", i, list[i].c_str());
+        return kExitExported;
+    }
+    if (list.empty()) {
+        Complain(names.framesModel + " holds no frames: there is nothing to export");
+        return kExitFailed;
+    }
+
+    // The panel opens with the whole list chosen; an imported list is chosen
+    // again, since the import leaves the old choice standing.
+    const bool imported = !names.framesModel.empty();
+    if (options.start || imported) user.ChooseStart(start);
+    if (options.end || imported) user.ChooseEnd(end);
+    user.Type(IDC_FIRST_FRAME, options.firstFrameText);
+    user.Type(IDC_SCALE, options.scaleText);
+    user.Type(IDC_SKIN_NAME, names.skinName);
+    if (options.saveBmp) user.Tick(IDC_SAVE_BMP);
+    if (options.savePcx) user.Tick(IDC_SAVE_PCX);
+
+    const bool modelExisted = IsRegularFile(names.local.model);
+    const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
+    FrameProgress progress(PlanFrameWrites(list, start, end, modelExisted), showProgress ? stderr : nullptr);
+    user.host().transformObserver = [&progress](INode* node, TimeValue) { progress.NodeTransformed(node); };
+    std::vector<OpenedFile> opened;
+    standin::SetWriteObserver(
+        [&opened](const std::string& path, const char* mode) { RecordOpenedFile(opened, path, mode); });
+    const std::vector<ShownMessage> shown = user.SaveModel(names.output);
+    standin::SetWriteObserver(nullptr);
+    user.host().transformObserver = nullptr;
+    progress.Finish();
+
+    PrintMessages(shown);
+    const LatchedReason reason = FirstLatchedReason(utility);
+    const bool modelWritten = std::any_of(opened.begin(), opened.end(), [&names](const OpenedFile& file) {
+        return file.path == names.local.model && LeftByExport(file);
+    });
+    bool failed = !shown.empty();
+    if (failed) {
+        if (reason.set) Complain("detail: " + reason.caption + ": " + reason.text);
+    } else if (!modelWritten) {
+        Complain("the plug-in wrote no model");
+        failed = true;
+    } else if (reason.set) {
+        // A listing or BMP that could not be written does not stop an export,
+        // and the panel says nothing about it.
+        Warn("the plug-in noted a problem it does not show: " + reason.caption + ": " + reason.text);
+    }
+    PrintNotes(user);
+    user.Close();
+
+    if (!options.quiet) ListWrittenFiles(opened, names.local, list, start, end);
+    if (!failed) CheckWrittenModel(names.local.model);
+    return failed ? kExitFailed : kExitExported;
+}
 
 int Run(const ExportOptions& options) {
     std::string error;
@@ -314,27 +431,8 @@ int Run(const ExportOptions& options) {
         if (!IsDirectory(options.driveC)) return UsageError("--drive-c " + options.driveC + ": not a folder");
         standin::SetDriveFolder('C', options.driveC);
     }
-
-    // The names as the plug-in will get them.
-    const bool exporting = !options.listFrames;
-    const std::string output = DropLeadingDotSlash(
-        options.outputPath.empty() ? BaseNameWithoutExtension(options.scenePath) + ".md2" : options.outputPath);
-    const std::string skinName = DropLeadingDotSlash(options.skinName);
-    const std::string framesModel = DropLeadingDotSlash(options.framesModel);
-    if (!framesModel.empty() && !CheckPluginName("--frames", framesModel, ".md2", kPluginPathCapacity, error))
-        return UsageError(error);
-    OutputNames names;
-    if (exporting) {
-        if (!CheckPluginName("the model", output, ".md2", kPluginPathCapacity, error) ||
-            !CheckPluginName("the skin name", skinName, ".bmp", kPluginTextCapacity, error))
-            return UsageError(error);
-        names.model = standin::MapHostPath(PluginFileName(output, ".md2").c_str());
-        names.bmp = standin::MapHostPath(PluginFileName(skinName, ".bmp").c_str());
-        names.pcx = standin::MapHostPath(PluginFileName(skinName, ".pcx").c_str());
-        names.dump = standin::MapHostPath(kDumpPath);
-        WarnAboutMissingFolder("the model", names.model);
-        if (options.saveBmp || options.savePcx) WarnAboutMissingFolder("the skin", names.bmp);
-    }
+    PluginNames names;
+    if (!PrepareNames(options, names, error)) return UsageError(error);
 
     standin::Scene scene;
     if (!options.scenePath.empty() && !LoadScene(options, scene, error)) {
@@ -358,93 +456,14 @@ int Run(const ExportOptions& options) {
         return kExitUsage;
     }
 
+    // Closed before the module goes.
     PanelUser user(scene);
     if (!user.Open(utility)) {
         Complain(modulePath + ": opening the utility showed no panel");
         PrintNotes(user);
         return kExitUsage;
     }
-
-    if (!framesModel.empty()) {
-        const std::vector<ShownMessage> shown = user.ImportFrameList(framesModel);
-        PrintMessages(shown);
-        PrintNotes(user);
-        if (!shown.empty()) return kExitFailed;
-    }
-    const std::vector<std::string> list = user.FrameList();
-
-    int start = 0;
-    int end = static_cast<int>(list.size()) - 1;
-    if ((options.start && !ResolveFrame("--start", *options.start, list, start, error)) ||
-        (options.end && !ResolveFrame("--end", *options.end, list, end, error)))
-        return UsageError(error);
-
-    if (options.listFrames) {
-        for (size_t i = 0; i < list.size(); ++i) std::printf("%3zu  %s\n", i, list[i].c_str());
-        return kExitExported;
-    }
-    if (list.empty()) {
-        Complain(framesModel + " holds no frames: there is nothing to export");
-        return kExitFailed;
-    }
-
-    // The panel opens with the whole list chosen; an imported list is chosen
-    // again, since the import leaves the old choice standing.
-    const bool imported = !framesModel.empty();
-    if (options.start || imported) user.ChooseStart(start);
-    if (options.end || imported) user.ChooseEnd(end);
-    user.Type(IDC_FIRST_FRAME, options.firstFrameText);
-    user.Type(IDC_SCALE, options.scaleText);
-    user.Type(IDC_SKIN_NAME, skinName);
-    if (options.saveBmp) user.Tick(IDC_SAVE_BMP);
-    if (options.savePcx) user.Tick(IDC_SAVE_PCX);
-
-    const bool modelExisted = IsRegularFile(names.model);
-    const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
-    FrameProgress progress(PlanFrameWrites(list, start, end, modelExisted), showProgress ? stderr : nullptr);
-    user.host().transformObserver = [&progress](INode* node, TimeValue) { progress.NodeTransformed(node); };
-    std::vector<OpenedFile> opened;
-    standin::SetWriteObserver([&opened](const std::string& path, const char* mode) {
-        const bool truncates = std::strchr(mode, 'w') != nullptr;
-        for (OpenedFile& file : opened) {
-            if (file.path == path) {
-                file.truncated = file.truncated || truncates;
-                return;
-            }
-        }
-        OpenedFile file;
-        file.path = path;
-        file.truncated = truncates;
-        stat(path.c_str(), &file.before);
-        opened.push_back(file);
-    });
-    const std::vector<ShownMessage> shown = user.SaveModel(output);
-    standin::SetWriteObserver(nullptr);
-    user.host().transformObserver = nullptr;
-    progress.Finish();
-
-    PrintMessages(shown);
-    const LatchedReason reason = FirstLatchedReason(utility);
-    const bool modelWritten = std::any_of(opened.begin(), opened.end(), [&names](const OpenedFile& file) {
-        return file.path == names.model && LeftByExport(file);
-    });
-    bool failed = !shown.empty();
-    if (failed) {
-        if (reason.set) Complain("detail: " + reason.caption + ": " + reason.text);
-    } else if (!modelWritten) {
-        Complain("the plug-in wrote no model");
-        failed = true;
-    } else if (reason.set) {
-        // A listing or BMP that could not be written does not stop an export,
-        // and the panel says nothing about it.
-        Warn("the plug-in noted a problem it does not show: " + reason.caption + ": " + reason.text);
-    }
-    PrintNotes(user);
-    user.Close();
-
-    if (!options.quiet) ListWrittenFiles(opened, names, list, start, end);
-    if (!failed) CheckWrittenModel(names.model);
-    return failed ? kExitFailed : kExitExported;
+    return WorkThePanel(options, names, user, utility);
 }
 
 }  // namespace
