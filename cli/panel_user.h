@@ -20,8 +20,8 @@ struct ShownMessage {
 
 class PanelUser {
 public:
-    // The panel goes into a command panel of a host over scene; both outlive
-    // nothing but this object.
+    // Sets up a host over scene, with a command panel of its own for the
+    // utility's page; scene must outlive this object.
     explicit PanelUser(standin::Scene& scene);
     // Closes the utility if it is still open.
     ~PanelUser();

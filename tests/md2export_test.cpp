@@ -88,6 +88,7 @@ TEST_F(Md2Export, QuietWritesNoSkinUnlessTicked) {
 // box as the plug-in showed it, then the reason it latched, if any.
 TEST_F(Md2Export, ShowsEveryFailureAndStopsWithStatusOne) {
     ASSERT_EQ(Run({"-q", "-o", "taken.md2", "box.json"}).status, 0);
+    Model("taken.md2");
     const std::vector<uint8_t> taken = Bytes("taken.md2");
     struct Case {
         Args arguments;
@@ -162,6 +163,7 @@ TEST_F(Md2Export, PicksStartAndEndByNameOrIndex) {
     ASSERT_EQ(Run({"-q", "--start", "run1", "--end", "run6", "-o", "named.md2", "box.json"}).status, 0);
     ASSERT_EQ(Run({"-q", "--start", "40", "--end", "045", "-o", "counted.md2", "box.json"}).status, 0);
     EXPECT_EQ(Bytes("named.md2"), Bytes("counted.md2"));
+    Model("counted.md2");
     const md2check::Md2Report model = Model("named.md2");
     EXPECT_EQ(SampledFrame(model, 39), 10.0f);  // stand40, at its own frame (the quad stops at 10)
     EXPECT_EQ(SampledFrame(model, 40), 0.0f);   // run1, sampled at the first frame
@@ -293,6 +295,7 @@ TEST_F(Md2Export, ShowsProgressOnlyOnATerminal) {
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.err.find("frame"), std::string::npos) << quiet.err;
     EXPECT_EQ(Run({"-o", "three.md2", "box.json"}).err, "");  // not a terminal
+    for (const char* name : {"one.md2", "two.md2", "three.md2"}) Model(name);
 }
 
 // A model past what Quake II loads is still written, with md2check's findings
@@ -328,7 +331,13 @@ TEST_F(Md2Export, WarnsAboutModelsQuakeCannotLoad) {
                                 "md2export: warning: big.md2: header: num_tris is 4100: more triangles than Quake "
                                 "II's 4096 (MAX_TRIANGLES)\n"})
         EXPECT_NE(r.err.find(warning), std::string::npos) << r.err;
-    EXPECT_GT(Bytes("big.md2").size(), 4u * (40 + 4 * kVertices));
+    const std::vector<uint8_t> big = Bytes("big.md2");
+    const md2check::Md2Report report = md2check::CheckMd2Model(big.data(), big.size());
+    ASSERT_EQ(report.frames.size(), 4u);
+    for (const md2check::Finding& f : report.findings) {
+        EXPECT_EQ(f.where, "header") << f.message;  // only the sizes
+        EXPECT_NE(r.err.find(f.message), std::string::npos) << f.message;
+    }
 }
 
 }  // namespace
