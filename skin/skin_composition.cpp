@@ -64,7 +64,7 @@ int ModelExporter::BlitRegion(const BitmapImage& image, uint8_t* destination, si
     }
     if (!kind) {
         char text[kErrorTextSize];
-        std::snprintf(text, sizeof text, "%s is not a known type of bitmap", image.Name());
+        std::snprintf(text, sizeof text, "%.200s is not a known type of bitmap", image.Name());
         LatchError(text, "Filetype error");
         return 0;
     }

@@ -7,8 +7,13 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "platform/file_access.h"
+#include "standin/host/host_files.h"
 #include "standin/host/json_scene_loader.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -244,6 +249,35 @@ TEST(StandinHost, TheLatestLiveHostAnswersWhateverOrderHostsGoIn) {
     EXPECT_EQ(GetTicksPerFrame(), 1);
     first.reset();
     EXPECT_EQ(GetTicksPerFrame(), standin::kDefaultTicksPerFrame);
+}
+
+// What a command follows an export by: the transforms asked for, and the
+// files opened to be written.
+TEST(StandinHost, TellsItsObserversWhatThePluginAsks) {
+    Scene scene;
+    Load(scene, "example.json");
+    INode* box = scene.root->GetChildNode(0);
+    StandinHost host(&scene);
+    std::vector<std::pair<INode*, TimeValue>> asked;
+    host.transformObserver = [&asked](INode* node, TimeValue t) { asked.push_back({node, t}); };
+    box->EvalWorldState(160);
+    box->GetObjectTM(320);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].first, box);
+    EXPECT_EQ(asked[0].second, 320);
+
+    ScratchFolder folder;
+    std::vector<std::string> opened;
+    standin::SetWriteObserver([&opened](const std::string& path, const char* mode) {
+        opened.push_back(path + " " + mode);
+    });
+    for (const char* mode : {"wb", "wt", "r+b", "rb"}) {
+        if (std::FILE* f = OpenHostFile("C:\\out.bin", mode)) std::fclose(f);
+    }
+    EXPECT_EQ(OpenHostFile("C:\\no_such_folder\\x.bin", "wb"), nullptr);  // not reported
+    standin::SetWriteObserver(nullptr);
+    const std::string out = folder.File("out.bin");
+    EXPECT_EQ(opened, (std::vector<std::string>{out + " wb", out + " wt", out + " r+b"}));
 }
 
 }  // namespace

@@ -16,6 +16,11 @@ std::map<char, std::string>& DriveFolders() {
     return folders;
 }
 
+std::function<void(const std::string&, const char*)>& WriteObserver() {
+    static std::function<void(const std::string&, const char*)> observer;
+    return observer;
+}
+
 // Text mode as the host platform's C library has it: "\n" goes out as "\r\n".
 ssize_t WriteText(void* cookie, const char* buf, size_t size) {
     std::FILE* f = static_cast<std::FILE*>(cookie);
@@ -29,6 +34,10 @@ ssize_t WriteText(void* cookie, const char* buf, size_t size) {
 int CloseText(void* cookie) { return std::fclose(static_cast<std::FILE*>(cookie)); }
 
 }  // namespace
+
+void SetWriteObserver(std::function<void(const std::string& localPath, const char* mode)> observer) {
+    WriteObserver() = std::move(observer);
+}
 
 void SetDriveFolder(char drive, const std::string& folder) {
     DriveFolders()[static_cast<char>(std::toupper(static_cast<unsigned char>(drive)))] = folder;
@@ -53,20 +62,30 @@ std::string MapHostPath(const char* path) {
 
 }  // namespace standin
 
-std::FILE* OpenHostFile(const char* path, const char* mode) {
-    const std::string local = standin::MapHostPath(path);
+namespace {
+
+std::FILE* OpenLocalFile(const std::string& local, const char* mode) {
     const bool text = std::strchr(mode, 't') != nullptr;
     std::string m;
     for (const char* p = mode; *p; ++p) {
         if (*p != 't') m += *p;
     }
-    if (!text) return std::fopen(local.c_str(), m.c_str());
-    if (m[0] != 'w') return std::fopen(local.c_str(), m.c_str());
+    if (!text || m.empty() || m[0] != 'w') return std::fopen(local.c_str(), m.c_str());
     std::FILE* raw = std::fopen(local.c_str(), "wb");
     if (!raw) return nullptr;
     cookie_io_functions_t io = {nullptr, standin::WriteText, nullptr, standin::CloseText};
     std::FILE* f = fopencookie(raw, "w", io);
     if (!f) std::fclose(raw);
+    return f;
+}
+
+}  // namespace
+
+std::FILE* OpenHostFile(const char* path, const char* mode) {
+    const std::string local = standin::MapHostPath(path);
+    std::FILE* f = OpenLocalFile(local, mode);
+    const bool writes = std::strpbrk(mode, "wa+") != nullptr;
+    if (f && writes && standin::WriteObserver()) standin::WriteObserver()(local, mode);
     return f;
 }
 

@@ -2,6 +2,7 @@
 // Windows drive paths land in folders, and text mode writes CR LF line ends.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace standin {
@@ -12,5 +13,10 @@ void SetDriveFolder(char drive, const std::string& folder);
 // The local path a plug-in path names: "C:\x\y.asc" becomes <folder of C>/x/y.asc;
 // any other path keeps its text, backslashes turned into '/'.
 std::string MapHostPath(const char* path);
+
+// Told the local path and the mode of every file the plug-in opens for
+// writing or updating (when the open succeeds), so that a command can say what
+// an export wrote. An empty function stops the reports.
+void SetWriteObserver(std::function<void(const std::string& localPath, const char* mode)> observer);
 
 }  // namespace standin

@@ -138,6 +138,7 @@ const ObjectState& SceneNode::EvalWorldState(TimeValue t, int) {
 }
 
 Matrix3 SceneNode::GetObjectTM(TimeValue t, void*) {
+    if (StandinHost* h = StandinHost::Active(); h && h->transformObserver) h->transformObserver(this, t);
     if (transformAt) return transformAt(t);
     if (transformKeys.empty()) return transform;
     std::vector<double> frames;

@@ -263,6 +263,10 @@ public:
     std::vector<MouseMessage> mouseMessages;
     bool acceleratorsEnabled = true;
     int acceleratorSwitches = 0;  // every DisableAccelerators / EnableAccelerators call
+    // While this host is the active one, told the node and the time whenever a
+    // scene node is asked for its world transform (GetObjectTM), so that a
+    // command can follow the frames an export captures. Optional.
+    std::function<void(INode* node, TimeValue t)> transformObserver;
     // InitCustomControls calls since the process started (a module calls it before any host exists).
     static int customControlInits;
 

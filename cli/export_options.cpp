@@ -1,0 +1,268 @@
+#include "cli/export_options.h"
+
+#include <cstring>
+
+namespace md2export {
+
+namespace {
+
+// The panel's text fields hold at most this many characters.
+constexpr size_t kFieldCharacters = 255;
+
+bool SetOutput(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.empty()) {
+        error = "--output needs a file name";
+        return false;
+    }
+    o.outputPath = v;
+    return true;
+}
+
+bool SetSkinName(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.empty() || v.size() > kFieldCharacters) {
+        error = "--skin-name needs a name of 1 to 255 characters";
+        return false;
+    }
+    o.skinName = v;
+    return true;
+}
+
+bool SetScale(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.size() > kFieldCharacters) {
+        error = "--scale: \"Scale:\" holds at most 255 characters";
+        return false;
+    }
+    o.scaleText = v;
+    return true;
+}
+
+bool SetFirstFrame(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.size() > kFieldCharacters) {
+        error = "--first-frame: \"First Frame:\" holds at most 255 characters";
+        return false;
+    }
+    o.firstFrameText = v;
+    return true;
+}
+
+bool SetStart(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.empty()) {
+        error = "--start needs a frame name or index";
+        return false;
+    }
+    o.start = v;
+    return true;
+}
+
+bool SetEnd(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.empty()) {
+        error = "--end needs a frame name or index";
+        return false;
+    }
+    o.end = v;
+    return true;
+}
+
+bool SetFrames(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.empty()) {
+        error = "--frames needs a model file";
+        return false;
+    }
+    o.framesModel = v;
+    return true;
+}
+
+bool SetDriveC(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.empty()) {
+        error = "--drive-c needs a folder";
+        return false;
+    }
+    o.driveC = v;
+    return true;
+}
+
+// clang-format off
+const std::vector<OptionSpec> kOptions = {
+    {"output", 'o', "PATH", "the answer to the Save As dialog: the model file\n"
+                            "(default: the scene's base name, e.g. robot.md2)", SetOutput},
+    {"skin-name", 0, "NAME", "typed into \"Skin Name:\" (default \"tris\"): the\n"
+                             "skin files are NAME.bmp and NAME.pcx", SetSkinName},
+    {"bmp", 0, nullptr, "tick \"Save BMP texture\"",
+     [](ExportOptions& o, const std::string&, std::string&) { return o.saveBmp = true; }},
+    {"pcx", 0, nullptr, "tick \"Save PCX texture\"",
+     [](ExportOptions& o, const std::string&, std::string&) { return o.savePcx = true; }},
+    {"scale", 0, "TEXT", "typed into \"Scale:\" (default \"1\"); the longest\n"
+                         "leading number counts, text without one gives 0", SetScale},
+    {"first-frame", 0, "TEXT", "typed into \"First Frame:\" (default \"0\"): the\n"
+                               "scene frame the start frame is sampled at; text\n"
+                               "that is no number gives 0", SetFirstFrame},
+    {"start", 0, "FRAME", "the first frame to export: its index in the\n"
+                          "frame list when all digits, else the first entry\n"
+                          "of that name", SetStart},
+    {"end", 0, "FRAME", "the last frame to export, the same way", SetEnd},
+    {"frames", 0, "MODEL", "press \"Import new frame list\" with MODEL first;\n"
+                           "--start and --end then default to the whole\n"
+                           "imported list", SetFrames},
+    {"list-frames", 0, nullptr, "print the frame list (after --frames) and stop;\n"
+                                "SCENE may then be left out",
+     [](ExportOptions& o, const std::string&, std::string&) { return o.listFrames = true; }},
+    {"drive-c", 0, "DIR", "the folder where the plug-in's drive C: lands,\n"
+                          "and with it the listing \"C:\\tris.asc\" (default:\n"
+                          "the current directory)", SetDriveC},
+    {"quiet", 'q', nullptr, "print only message boxes, warnings and errors",
+     [](ExportOptions& o, const std::string&, std::string&) { return o.quiet = true; }},
+    {"help", 'h', nullptr, "print this help",
+     [](ExportOptions& o, const std::string&, std::string&) { return o.help = true; }},
+    {"version", 0, nullptr, "print the version",
+     [](ExportOptions& o, const std::string&, std::string&) { return o.version = true; }},
+};
+// clang-format on
+
+const OptionSpec* FindLong(const std::string& name) {
+    for (const OptionSpec& spec : kOptions) {
+        if (name == spec.longName) return &spec;
+    }
+    return nullptr;
+}
+
+const OptionSpec* FindShort(char name) {
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.shortName != 0 && spec.shortName == name) return &spec;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+const std::vector<OptionSpec>& ExportOptionTable() { return kOptions; }
+
+bool ParseExportOptions(int argc, const char* const* argv, ExportOptions& options, std::string& error) {
+    std::vector<std::string> operands;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+
+        const OptionSpec* spec = nullptr;
+        std::optional<std::string> attached;  // a value given in the same argument
+        std::string shown;                    // the option as the user wrote it, for messages
+        if (arg[1] == '-') {
+            const size_t equals = arg.find('=');
+            const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+            if (equals != std::string::npos) attached = arg.substr(equals + 1);
+            spec = FindLong(name);
+            shown = "--" + name;
+        } else {
+            spec = FindShort(arg[1]);
+            if (arg.size() > 2) attached = arg.substr(2);
+            shown = arg.substr(0, 2);
+        }
+        if (!spec) {
+            error = "unknown option " + shown;
+            return false;
+        }
+
+        std::string value;
+        if (spec->valueName) {
+            if (attached) {
+                value = *attached;
+            } else if (i + 1 < argc) {
+                value = argv[++i];
+            } else {
+                error = shown + " needs a value (" + spec->valueName + ")";
+                return false;
+            }
+        } else if (attached) {
+            error = shown + " takes no value";
+            return false;
+        }
+        if (!spec->apply(options, value, error)) return false;
+    }
+
+    if (options.help || options.version) return true;
+    if (operands.size() > 1) {
+        error = "one scene at a time (got " + std::to_string(operands.size()) + ")";
+        return false;
+    }
+    if (operands.empty() && !options.listFrames) {
+        error = "no scene file named";
+        return false;
+    }
+    if (!operands.empty()) options.scenePath = operands[0];
+    return true;
+}
+
+const char* UsageLine() {
+    return "usage: md2export [options] SCENE\n"
+           "       md2export --list-frames [--frames MODEL] [SCENE]\n"
+           "       md2export --help | --version\n";
+}
+
+std::string HelpText() {
+    std::string help = UsageLine();
+    help +=
+        "\n"
+        "Exports the selected, texture-mapped objects of a JSON scene file as one\n"
+        "animated Quake II model. md2export loads the Vorn plug-in module (vorn.dlu)\n"
+        "into a stand-in of its modelling host and works the plug-in's panel as a user\n"
+        "would: it types the options into the fields, picks the frames with \"Start\"\n"
+        "and \"End\", ticks the check boxes, presses \"Save md2\" and answers the Save As\n"
+        "dialog.\n"
+        "\n"
+        "Options:\n";
+    constexpr size_t kColumn = 26;
+    for (const OptionSpec& spec : kOptions) {
+        std::string left = spec.shortName ? std::string("  -") + spec.shortName + ", " : std::string("      ");
+        left += std::string("--") + spec.longName;
+        if (spec.valueName) left += std::string(" ") + spec.valueName;
+        left.resize(left.size() < kColumn ? kColumn : left.size() + 1, ' ');
+        help += left;
+        for (const char* p = spec.help; *p; ++p) {
+            help += *p;
+            if (*p == '\n') help += std::string(kColumn, ' ');
+        }
+        help += '\n';
+    }
+    help +=
+        "\n"
+        "Outputs, relative to the current directory unless a path says otherwise:\n"
+        "  MODEL.md2   the model: the --output path up to its first \".\", plus \".md2\".\n"
+        "              A model of the same vertex, triangle and frame counts that\n"
+        "              exists already is updated: only --start to --end are rewritten.\n"
+        "  NAME.bmp    with --bmp: the skin page, 24-bit (NAME from --skin-name)\n"
+        "  NAME.pcx    with --pcx: the skin page, 8-bit in the Quake II palette\n"
+        "  tris.asc    always: a text listing of the mesh, written to the plug-in's\n"
+        "              fixed path \"C:\\tris.asc\", which lands in the --drive-c folder\n"
+        "The plug-in ends every file name at its first \".\" and adds its own\n"
+        "extension, so a dot in a folder name cuts the path there: md2export drops a\n"
+        "leading \"./\" and warns about any other dot before the file name.\n"
+        "\n"
+        "Messages, on standard error: every message box of the plug-in as\n"
+        "\"CAPTION: TEXT\"; after a failed export, the first reason the plug-in noted as\n"
+        "\"md2export: detail: CAPTION: TEXT\"; every problem that md2check finds in the\n"
+        "written model as a warning, sizes beyond what Quake II loads included (2048\n"
+        "vertices, 4096 triangles, 512 frames, a skin taller than 480 pixels). On a\n"
+        "terminal a progress line shows the frame being written.\n"
+        "\n"
+        "The plug-in module is looked for next to md2export and in its parent folder;\n"
+        "the environment variable VORN_MODULE names another.\n"
+        "\n"
+        "Exit status:\n"
+        "  0  the export ran to its end (warnings allowed); --list-frames, --help,\n"
+        "     --version\n"
+        "  1  the export failed: the plug-in showed a message box (the panel's \"Last\n"
+        "     frame must be greater than first frame\" included), or --frames could\n"
+        "     not be imported or imported no frames\n"
+        "  2  a usage error, a scene file that cannot be loaded, or a plug-in module\n"
+        "     that cannot be found or loaded\n";
+    return help;
+}
+
+}  // namespace md2export

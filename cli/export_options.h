@@ -1,0 +1,58 @@
+// md2export's command line: what the user asks for, one field per panel
+// control, read through a table of options so that a scene loader can add
+// its own options (with their help lines) by adding rows.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace md2export {
+
+enum ExitStatus { kExitExported = 0, kExitFailed = 1, kExitUsage = 2 };
+
+struct ExportOptions {
+    std::string scenePath;  // empty only with --list-frames
+    std::string outputPath;  // the Save As answer; empty: the scene's base name + ".md2"
+    std::string skinName = "tris";
+    bool saveBmp = false;
+    bool savePcx = false;
+    std::string scaleText = "1";        // typed into "Scale:" as given
+    std::string firstFrameText = "0";   // typed into "First Frame:" as given
+    std::optional<std::string> start;  // a frame name or an index, for "Start"
+    std::optional<std::string> end;    // the same for "End"
+    std::string framesModel;  // a model whose frame names are imported first; empty: none
+    bool listFrames = false;
+    std::string driveC;  // where "C:\..." lands; empty: the current directory
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+};
+
+// One command-line option. A null valueName makes a flag; an option with a
+// value may be given as "--name VALUE", "--name=VALUE", "-x VALUE" or
+// "-xVALUE". apply stores the value; it returns false with error set when the
+// value is not acceptable. Giving an option twice applies it twice, so a
+// repeatable option is one whose apply appends.
+struct OptionSpec {
+    const char* longName;   // without the leading "--"
+    char shortName;         // 0: none
+    const char* valueName;  // shown in the help; null for a flag
+    const char* help;       // one line
+    bool (*apply)(ExportOptions& options, const std::string& value, std::string& error);
+};
+
+// The options in the order the help lists them.
+const std::vector<OptionSpec>& ExportOptionTable();
+
+// Reads argv[1 .. argc-1] into options. Returns false with error set (one
+// line, without the program's name) on a usage error. --help and --version
+// only set their fields; the caller decides what they print.
+bool ParseExportOptions(int argc, const char* const* argv, ExportOptions& options, std::string& error);
+
+// The one-line usage and the full help (with every option of the table, the
+// outputs and the exit statuses).
+const char* UsageLine();
+std::string HelpText();
+
+}  // namespace md2export

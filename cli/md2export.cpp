@@ -1,0 +1,484 @@
+// md2export: exports a scene file as a Quake II model through the Vorn
+// plug-in module, which it loads into the stand-in host and drives through its
+// panel exactly as a user would.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/dialog_paths.h"
+#include "cli/export_options.h"
+#include "cli/frame_progress.h"
+#include "cli/md2_check.h"
+#include "cli/panel_user.h"
+#include "export/quake_export_utility.h"
+#include "shell/resources/resource_ids.h"
+#include "standin/host/host_files.h"
+#include "standin/host/json_scene_loader.h"
+#include "standin/host/plugin_loader.h"
+
+#ifndef VORN_VERSION
+#define VORN_VERSION "unknown"
+#endif
+
+namespace {
+
+using namespace md2export;
+
+constexpr char kModuleFileName[] = "vorn.dlu";
+constexpr char kDumpPath[] = "C:\\tris.asc";  // the plug-in's fixed path of the mesh listing
+
+void Warn(const std::string& text) { std::fprintf(stderr, "md2export: warning: %s\n", text.c_str()); }
+
+void Complain(const std::string& text) { std::fprintf(stderr, "md2export: %s\n", text.c_str()); }
+
+int UsageError(const std::string& text) {
+    std::fprintf(stderr, "md2export: %s\n%s", text.c_str(), UsageLine());
+    return kExitUsage;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat s;
+    return stat(path.c_str(), &s) == 0 && S_ISDIR(s.st_mode);
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat s;
+    return stat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode);
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// A local path as the user would write it.
+std::string ForDisplay(const std::string& localPath) { return DropLeadingDotSlash(localPath); }
+
+// --- Scene files ----------------------------------------------------------------
+
+// Scene file readers by extension (compared without regard to case). A reader
+// of another format joins the table with the options it reads.
+struct SceneReader {
+    const char* extension;
+    bool (*load)(const std::string& path, const ExportOptions& options, standin::Scene& scene,
+                 std::string& error);
+};
+
+bool LoadJson(const std::string& path, const ExportOptions&, standin::Scene& scene, std::string& error) {
+    return standin::LoadJsonScene(path, scene, error);
+}
+
+const SceneReader kSceneReaders[] = {
+    {".json", LoadJson},
+};
+
+bool HasExtension(const std::string& path, const char* extension) {
+    const size_t n = std::strlen(extension);
+    if (path.size() < n) return false;
+    return std::equal(path.end() - static_cast<std::ptrdiff_t>(n), path.end(), extension, [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    });
+}
+
+bool LoadScene(const ExportOptions& options, standin::Scene& scene, std::string& error) {
+    for (const SceneReader& reader : kSceneReaders) {
+        if (HasExtension(options.scenePath, reader.extension)) return reader.load(options.scenePath, options, scene, error);
+    }
+    error = options.scenePath + ": not a scene file md2export reads (";
+    for (const SceneReader& reader : kSceneReaders) error += std::string(reader.extension) + " ";
+    error.back() = ')';
+    return false;
+}
+
+// --- The plug-in module -------------------------------------------------------------
+
+std::string ExecutableFolder() {
+    char buffer[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return ".";
+    buffer[n] = '\0';
+    return FolderOf(buffer);
+}
+
+// VORN_MODULE when set, else vorn.dlu next to this program (where the build
+// puts both) or in its parent folder.
+bool FindModule(std::string& path, std::string& error) {
+    if (const char* named = std::getenv("VORN_MODULE"); named && *named) {
+        path = named;
+        return true;
+    }
+    const std::string folder = ExecutableFolder();
+    std::string tried;
+    for (const char* place : {"", "/.."}) {
+        const std::string candidate = folder + place + "/" + kModuleFileName;
+        if (IsRegularFile(candidate)) {
+            path = candidate;
+            return true;
+        }
+        tried += (tried.empty() ? "" : ", ") + candidate;
+    }
+    error = std::string("cannot find the plug-in module ") + kModuleFileName + " (looked for " + tried +
+            "); set VORN_MODULE to its path";
+    return false;
+}
+
+// The utility object of a loaded module: the one class it describes must be a utility.
+UtilityObj* CreateUtility(const standin::PluginModule& module, std::string& error) {
+    ClassDesc* description = module.LibNumberClasses() >= 1 ? module.LibClassDesc(0) : nullptr;
+    if (!description || description->SuperClassID() != UTILITY_CLASS_ID) {
+        error = module.path() + " describes no utility plug-in";
+        return nullptr;
+    }
+    auto* utility = static_cast<UtilityObj*>(description->Create(0));
+    if (!utility) error = module.path() + ": its utility could not be created";
+    return utility;
+}
+
+struct LatchedReason {
+    bool set = false;
+    std::string caption;
+    std::string text;
+};
+
+// The panel shows only the driver's fixed messages; the reason the failing
+// stage gave waits in the engine's error latch, which nothing the host sees
+// reaches. The object the class description hands out is the module's one
+// QuakeExportUtility, so its latch is read through that type; nothing else of
+// the plug-in is touched. The type's run-time information stays inside the
+// module, so the sanitizer's check of the cast cannot be made here.
+__attribute__((no_sanitize("vptr"))) LatchedReason FirstLatchedReason(UtilityObj* utility) {
+    const ModelExporter& engine = static_cast<QuakeExportUtility*>(utility)->engine;
+    LatchedReason reason;
+    if (!engine.errorSet) return reason;
+    reason.set = true;
+    reason.caption.assign(engine.errorCaption, strnlen(engine.errorCaption, sizeof engine.errorCaption));
+    reason.text.assign(engine.errorText, strnlen(engine.errorText, sizeof engine.errorText));
+    return reason;
+}
+
+// --- Names for the plug-in ------------------------------------------------------------
+
+// A name the plug-in gets: a dialog's answer or the skin name. It must fit the
+// plug-in's buffer with its extension; a dot that cuts it short gets a warning.
+bool CheckPluginName(const std::string& what, const std::string& name, const char* extension, size_t capacity,
+                     std::string& error) {
+    if (name.empty()) {
+        error = what + " names no file";
+        return false;
+    }
+    const std::string formed = PluginFileName(name, extension);
+    if (name.size() + 1 > capacity || formed.size() + 1 > capacity) {
+        error = what + " " + Quoted(name) + " is too long: the plug-in holds " + std::to_string(capacity - 1) +
+                " characters";
+        return false;
+    }
+    if (formed != IntendedFileName(name, extension)) {
+        Warn("the plug-in ends a file name at its first \".\": " + what + " " + Quoted(name) + " becomes " +
+             Quoted(formed));
+    }
+    return true;
+}
+
+// Outputs into a folder that does not exist fail; say why before the plug-in does.
+void WarnAboutMissingFolder(const std::string& what, const std::string& localPath) {
+    const std::string folder = FolderOf(localPath);
+    if (!folder.empty() && !IsDirectory(folder)) Warn(what + ": the folder " + Quoted(folder) + " does not exist");
+}
+
+// --- Frames -------------------------------------------------------------------------------
+
+// --start and --end: all digits is an index, anything else the first entry of
+// that name.
+bool ResolveFrame(const char* option, const std::string& value, const std::vector<std::string>& list,
+                  int& index, std::string& error) {
+    const std::string range = list.empty() ? "the frame list is empty"
+                                           : "the frame list has " + std::to_string(list.size()) +
+                                                 " entries, 0 to " + std::to_string(list.size() - 1);
+    if (std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const size_t digits = value.find_first_not_of('0');
+        const std::string significant = digits == std::string::npos ? "0" : value.substr(digits);
+        if (significant.size() > 9 || std::stoul(significant) >= list.size()) {
+            error = std::string(option) + " " + value + ": " + range;
+            return false;
+        }
+        index = static_cast<int>(std::stoul(significant));
+        return true;
+    }
+    const auto found = std::find(list.begin(), list.end(), value);
+    if (found == list.end()) {
+        error = std::string(option) + " " + value + ": no frame of that name (" + range + ")";
+        return false;
+    }
+    index = static_cast<int>(found - list.begin());
+    return true;
+}
+
+void PrintMessages(const std::vector<ShownMessage>& shown) {
+    for (const ShownMessage& m : shown) std::fprintf(stderr, "%s: %s\n", m.caption.c_str(), m.text.c_str());
+}
+
+void PrintNotes(PanelUser& user) {
+    for (const std::string& note : user.TakeNotes()) Warn("window system: " + note);
+}
+
+// --- After the export ----------------------------------------------------------------------
+
+// A file the plug-in opened for writing during the export.
+struct OpenedFile {
+    std::string path;
+    bool truncated = false;  // opened to be written anew at least once
+    // For a file only updated: its size and modification time when it was
+    // opened (an open for update changes neither), to see whether it changed.
+    struct stat before {};
+};
+
+bool StatChanged(const struct stat& before, const std::string& path) {
+    struct stat now;
+    if (stat(path.c_str(), &now) != 0) return false;
+    return now.st_size != before.st_size || now.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+           now.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
+}
+
+// What the export left: written anew, or changed by an update.
+bool LeftByExport(const OpenedFile& file) {
+    if (!IsRegularFile(file.path)) return false;  // written, then taken back by the plug-in
+    return file.truncated || StatChanged(file.before, file.path);
+}
+
+struct OutputNames {
+    std::string model;  // local paths
+    std::string bmp;
+    std::string pcx;
+    std::string dump;
+};
+
+std::string DescribeModel(const std::string& path, bool updated, const std::vector<std::string>& list, int start,
+                          int end) {
+    if (updated) {
+        return "updated " + ForDisplay(path) + ": rewrote frames " + std::to_string(start) + " to " +
+               std::to_string(end) + " (" + list[static_cast<size_t>(start)] + " to " +
+               list[static_cast<size_t>(end)] + ")";
+    }
+    std::vector<uint8_t> bytes;
+    std::string reason;
+    if (!md2check::ReadModelFile(path, bytes, reason)) return "wrote " + ForDisplay(path) + ": the model";
+    const md2check::Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
+    const md2check::Md2Header& h = report.header;
+    return "wrote " + ForDisplay(path) + ": the model, " + std::to_string(h.numFrames) + " frames, " +
+           std::to_string(h.numXyz) + " vertices, " + std::to_string(h.numTris) + " triangles, skin " +
+           std::to_string(h.skinWidth) + " x " + std::to_string(h.skinHeight);
+}
+
+void ListWrittenFiles(const std::vector<OpenedFile>& opened, const OutputNames& names,
+                      const std::vector<std::string>& list, int start, int end) {
+    for (const OpenedFile& file : opened) {
+        if (!LeftByExport(file)) continue;
+        const std::string& path = file.path;
+        if (path == names.model) {
+            std::printf("%s\n", DescribeModel(path, !file.truncated, list, start, end).c_str());
+        } else if (path == names.bmp) {
+            std::printf("wrote %s: the skin, 24-bit BMP\n", ForDisplay(path).c_str());
+        } else if (path == names.pcx) {
+            std::printf("wrote %s: the skin, 8-bit PCX in the Quake II palette\n", ForDisplay(path).c_str());
+        } else if (path == names.dump) {
+            std::printf("wrote %s: the mesh listing (%s)\n", ForDisplay(path).c_str(), kDumpPath);
+        } else {
+            std::printf("wrote %s\n", ForDisplay(path).c_str());
+        }
+    }
+}
+
+// md2check's findings on the written model, as warnings: the export stands.
+void CheckWrittenModel(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    std::string reason;
+    if (!md2check::ReadModelFile(path, bytes, reason)) {
+        Warn("cannot check the model: " + reason);
+        return;
+    }
+    const md2check::Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
+    for (const md2check::Finding& f : report.findings) Warn(ForDisplay(path) + ": " + f.where + ": " + f.message);
+}
+
+// --- The run ---------------------------------------------------------------------------
+
+// The names as the plug-in will get them, and where its outputs will land.
+struct PluginNames {
+    std::string output;  // the Save As answer of "Save md2"
+    std::string skinName;
+    std::string framesModel;  // the Save As answer of "Import new frame list"; empty: no import
+    OutputNames local;
+};
+
+bool PrepareNames(const ExportOptions& options, PluginNames& names, std::string& error) {
+    names.output = DropLeadingDotSlash(
+        options.outputPath.empty() ? BaseNameWithoutExtension(options.scenePath) + ".md2" : options.outputPath);
+    names.skinName = DropLeadingDotSlash(options.skinName);
+    names.framesModel = DropLeadingDotSlash(options.framesModel);
+    if (!names.framesModel.empty() &&
+        !CheckPluginName("--frames", names.framesModel, ".md2", kPluginPathCapacity, error))
+        return false;
+    if (options.listFrames) return true;
+    if (!CheckPluginName("the model", names.output, ".md2", kPluginPathCapacity, error) ||
+        !CheckPluginName("the skin name", names.skinName, ".bmp", kPluginTextCapacity, error))
+        return false;
+    names.local.model = standin::MapHostPath(PluginFileName(names.output, ".md2").c_str());
+    names.local.bmp = standin::MapHostPath(PluginFileName(names.skinName, ".bmp").c_str());
+    names.local.pcx = standin::MapHostPath(PluginFileName(names.skinName, ".pcx").c_str());
+    names.local.dump = standin::MapHostPath(kDumpPath);
+    WarnAboutMissingFolder("the model", names.local.model);
+    if (options.saveBmp || options.savePcx) WarnAboutMissingFolder("the skin", names.local.bmp);
+    return true;
+}
+
+void RecordOpenedFile(std::vector<OpenedFile>& opened, const std::string& path, const char* mode) {
+    const bool truncates = std::strchr(mode, 'w') != nullptr;
+    for (OpenedFile& file : opened) {
+        if (file.path == path) {
+            file.truncated = file.truncated || truncates;
+            return;
+        }
+    }
+    OpenedFile file;
+    file.path = path;
+    file.truncated = truncates;
+    stat(path.c_str(), &file.before);
+    opened.push_back(file);
+}
+
+// Everything from the open panel on: the frame list, the fields, "Save md2".
+int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUser& user, UtilityObj* utility) {
+    std::string error;
+    if (!names.framesModel.empty()) {
+        const std::vector<ShownMessage> shown = user.ImportFrameList(names.framesModel);
+        PrintMessages(shown);
+        PrintNotes(user);
+        if (!shown.empty()) return kExitFailed;
+    }
+    const std::vector<std::string> list = user.FrameList();
+
+    int start = 0;
+    int end = static_cast<int>(list.size()) - 1;
+    if ((options.start && !ResolveFrame("--start", *options.start, list, start, error)) ||
+        (options.end && !ResolveFrame("--end", *options.end, list, end, error)))
+        return UsageError(error);
+
+    if (options.listFrames) {
+        for (size_t i = 0; i < list.size(); ++i) std::printf("%3zu  %s\n", i, list[i].c_str());
+        return kExitExported;
+    }
+    if (list.empty()) {
+        Complain(names.framesModel + " holds no frames: there is nothing to export");
+        return kExitFailed;
+    }
+
+    // The panel opens with the whole list chosen; an imported list is chosen
+    // again, since the import leaves the old choice standing.
+    const bool imported = !names.framesModel.empty();
+    if (options.start || imported) user.ChooseStart(start);
+    if (options.end || imported) user.ChooseEnd(end);
+    user.Type(IDC_FIRST_FRAME, options.firstFrameText);
+    user.Type(IDC_SCALE, options.scaleText);
+    user.Type(IDC_SKIN_NAME, names.skinName);
+    if (options.saveBmp) user.Tick(IDC_SAVE_BMP);
+    if (options.savePcx) user.Tick(IDC_SAVE_PCX);
+
+    const bool modelExisted = IsRegularFile(names.local.model);
+    const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
+    FrameProgress progress(PlanFrameWrites(list, start, end, modelExisted), showProgress ? stderr : nullptr);
+    user.host().transformObserver = [&progress](INode* node, TimeValue) { progress.NodeTransformed(node); };
+    std::vector<OpenedFile> opened;
+    standin::SetWriteObserver(
+        [&opened](const std::string& path, const char* mode) { RecordOpenedFile(opened, path, mode); });
+    const std::vector<ShownMessage> shown = user.SaveModel(names.output);
+    standin::SetWriteObserver(nullptr);
+    user.host().transformObserver = nullptr;
+    progress.Finish();
+
+    PrintMessages(shown);
+    const LatchedReason reason = FirstLatchedReason(utility);
+    const bool modelWritten = std::any_of(opened.begin(), opened.end(), [&names](const OpenedFile& file) {
+        return file.path == names.local.model && LeftByExport(file);
+    });
+    bool failed = !shown.empty();
+    if (failed) {
+        if (reason.set) Complain("detail: " + reason.caption + ": " + reason.text);
+    } else if (!modelWritten) {
+        Complain("the plug-in wrote no model");
+        failed = true;
+    } else if (reason.set) {
+        // A listing or BMP that could not be written does not stop an export,
+        // and the panel says nothing about it.
+        Warn("the plug-in noted a problem it does not show: " + reason.caption + ": " + reason.text);
+    }
+    PrintNotes(user);
+    user.Close();
+
+    if (!options.quiet) ListWrittenFiles(opened, names.local, list, start, end);
+    if (!failed) CheckWrittenModel(names.local.model);
+    return failed ? kExitFailed : kExitExported;
+}
+
+int Run(const ExportOptions& options) {
+    std::string error;
+    if (!options.driveC.empty()) {
+        if (!IsDirectory(options.driveC)) return UsageError("--drive-c " + options.driveC + ": not a folder");
+        standin::SetDriveFolder('C', options.driveC);
+    }
+    PluginNames names;
+    if (!PrepareNames(options, names, error)) return UsageError(error);
+
+    standin::Scene scene;
+    if (!options.scenePath.empty() && !LoadScene(options, scene, error)) {
+        Complain(error);
+        return kExitUsage;
+    }
+
+    std::string modulePath;
+    if (!FindModule(modulePath, error)) {
+        Complain(error);
+        return kExitUsage;
+    }
+    standin::PluginModule module(modulePath);
+    if (!module.loaded()) {
+        Complain("cannot load the plug-in module " + modulePath + ": " + module.error());
+        return kExitUsage;
+    }
+    UtilityObj* utility = CreateUtility(module, error);
+    if (!utility) {
+        Complain(error);
+        return kExitUsage;
+    }
+
+    // Closed before the module goes.
+    PanelUser user(scene);
+    if (!user.Open(utility)) {
+        Complain(modulePath + ": opening the utility showed no panel");
+        PrintNotes(user);
+        return kExitUsage;
+    }
+    return WorkThePanel(options, names, user, utility);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    md2export::ExportOptions options;
+    std::string error;
+    if (!md2export::ParseExportOptions(argc, argv, options, error)) return UsageError(error);
+    if (options.help) {
+        std::fputs(md2export::HelpText().c_str(), stdout);
+        return kExitExported;
+    }
+    if (options.version) {
+        std::printf("md2export (Vorn) %s\n", VORN_VERSION);
+        return kExitExported;
+    }
+    return Run(options);
+}
