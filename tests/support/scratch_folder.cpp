@@ -6,10 +6,10 @@
 #include <iterator>
 
 #include "standin/host/host_files.h"
+#include "support/test_files.h"
 
 ScratchFolder::ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorn-test-XXXXXX").string();
-    if (char* made = mkdtemp(pattern.data())) path_ = made;
+    path_ = testing_files::MakeTempFolder();
     standin::SetDriveFolder('C', path_);
 }
 
