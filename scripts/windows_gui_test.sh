@@ -65,6 +65,9 @@ if [[ ! -e $WINEPREFIX/system.reg ]]; then
   echo "windows_gui_test: creating the Wine prefix"
   wineboot -i >/dev/null 2>&1
 fi
+# A Wine desktop window, so that windows get their captions without a window manager.
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1000x840 /f >/dev/null 2>&1
 
 rm -rf "$out" "$drive_c/vorngui" "$drive_c/tris.asc"
 mkdir -p "$out"

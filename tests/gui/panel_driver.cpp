@@ -85,27 +85,29 @@ DWORD HostProcess() {
     return process;
 }
 
+struct DialogSearch {
+    DWORD process;
+    const std::vector<HWND>* known;
+    HWND found;
+};
+
+BOOL CALLBACK CheckDialog(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<DialogSearch*>(p);
+    char cls[32] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    DWORD process = 0;
+    GetWindowThreadProcessId(w, &process);
+    if (process != s->process || std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+    for (HWND k : *s->known)
+        if (k == w) return TRUE;
+    s->found = w;
+    return FALSE;
+}
+
 // A visible dialog of the host process other than the given ones: a message box.
 HWND StrayDialog(const std::vector<HWND>& known) {
-    struct Search {
-        DWORD process;
-        const std::vector<HWND>* known;
-        HWND found;
-    } search = {HostProcess(), &known, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            char cls[32] = "";
-            GetClassNameA(w, cls, sizeof cls);
-            DWORD process = 0;
-            GetWindowThreadProcessId(w, &process);
-            if (process != s->process || std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
-            for (HWND k : *s->known)
-                if (k == w) return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DialogSearch search = {HostProcess(), &known, nullptr};
+    EnumWindows(CheckDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
