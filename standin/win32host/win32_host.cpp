@@ -227,6 +227,18 @@ void ListNodes(HWND list, INode* node, int depth) {
     }
 }
 
+// Names every bitmap by its full path, as the host does: the Save As dialog
+// moves the current folder, and a relative name would then point elsewhere.
+void UseFullBitmapPaths(standin::Scene& scene) {
+    for (const auto& material : scene.materials) {
+        if (!material->diffuse || material->diffuse->ClassID() != bitmapTexClassID) continue;
+        auto* bitmap = static_cast<standin::SceneBitmapTex*>(material->diffuse.get());
+        char full[MAX_PATH];
+        const DWORD n = GetFullPathNameA(bitmap->fileName.c_str(), MAX_PATH, full, nullptr);
+        if (n > 0 && n < MAX_PATH) bitmap->fileName = full;
+    }
+}
+
 std::string ProgramFolder() {
     char path[MAX_PATH];
     const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -255,6 +267,7 @@ int main(int argc, char** argv) {
     standin::Scene scene;
     std::string error;
     if (!standin::LoadJsonScene(scenePath, scene, error)) return Fail(error);
+    UseFullBitmapPaths(scene);
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA mainClass = {};
