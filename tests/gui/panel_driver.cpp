@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "shell/resources/resource_ids.h"
 
@@ -87,7 +86,6 @@ DWORD HostProcess() {
 
 struct DialogSearch {
     DWORD process;
-    const std::vector<HWND>* known;
     HWND found;
 };
 
@@ -98,15 +96,14 @@ BOOL CALLBACK CheckDialog(HWND w, LPARAM p) {
     DWORD process = 0;
     GetWindowThreadProcessId(w, &process);
     if (process != s->process || std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
-    for (HWND k : *s->known)
-        if (k == w) return TRUE;
     s->found = w;
     return FALSE;
 }
 
-// A visible dialog of the host process other than the given ones: a message box.
-HWND StrayDialog(const std::vector<HWND>& known) {
-    DialogSearch search = {HostProcess(), &known, nullptr};
+// A visible top-level dialog of the host process: with no step's dialog open,
+// a message box.
+HWND StrayDialog() {
+    DialogSearch search = {HostProcess(), nullptr};
     EnumWindows(CheckDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -118,7 +115,7 @@ void Hold() {
 }
 
 void FailOnMessageBox(const char* when) {
-    if (HWND box = StrayDialog({})) {
+    if (HWND box = StrayDialog()) {
         std::string text = TextOf(box) + ": ";
         for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
             char cls[32] = "";
