@@ -31,7 +31,14 @@ using Offset = long long;
 constexpr std::size_t kMaxModelFileSize = std::size_t{256} << 20;
 constexpr int kListedRepeats = 3;  // findings of one kind listed before they are summed up
 
-__attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...) {
+// MinGW's C library formats like C99 only under the GNU archetype's name.
+#if defined(__MINGW32__)
+#define MD2_CHECK_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
+#else
+#define MD2_CHECK_PRINTF_FORMAT printf
+#endif
+
+__attribute__((format(MD2_CHECK_PRINTF_FORMAT, 1, 2))) std::string Format(const char* format, ...) {
     char buffer[512];
     va_list args;
     va_start(args, format);

@@ -3,6 +3,7 @@
 // box; the stage's own reason stays in the engine's latch.
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "export/output_name.h"
@@ -40,6 +41,13 @@ int32_t TruncatedSpan(int32_t size, float extent) {
 }
 
 }  // namespace
+
+#if defined(_WIN32) && !defined(_WIN64)
+// The host's era knew the structure without the members Windows 2000 added:
+// OPENFILENAME_SIZE_VERSION_400A, whose own macro is no constant expression.
+static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
+              "the version-400 Save As structure is 76 bytes");
+#endif
 
 int QuakeExportUtility::AskSaveFileName(HWND owner, char* path, const char* filter, const char* title) {
     OPENFILENAMEA ofn;

@@ -33,6 +33,7 @@ void FillSkin(QuakeExportUtility& utility, int32_t width, int32_t height) {
 }
 
 TEST(WriteBmpSkin, WritesTheSkinBottomRowFirst) {
+    SKIP_WITHOUT_DRIVE_MAPPING();
     ScratchFolder folder;
     ASSERT_FALSE(folder.path().empty());
     QuakeExportUtility utility;
@@ -74,6 +75,7 @@ TEST(WriteBmpSkin, WritesTheSkinBottomRowFirst) {
 }
 
 TEST(WriteBmpSkin, ReplacesTheExtensionAtTheFirstDotAndRefusesOverlongNames) {
+    SKIP_WITHOUT_DRIVE_MAPPING();
     ScratchFolder folder;
     QuakeExportUtility utility;
     FillSkin(utility, 4, 2);
@@ -87,6 +89,7 @@ TEST(WriteBmpSkin, ReplacesTheExtensionAtTheFirstDotAndRefusesOverlongNames) {
 }
 
 TEST(WriteBmpSkin, FailsWhenTheFileCannotBeCreated) {
+    SKIP_WITHOUT_DRIVE_MAPPING();
     ScratchFolder folder;
     QuakeExportUtility utility;
     FillSkin(utility, 4, 1);

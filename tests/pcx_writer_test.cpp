@@ -134,6 +134,7 @@ DecodedPcx DecodePcx(const Bytes& file) {
 }
 
 TEST(WritePcxSkin, WritesAFileAnIndependentReaderDecodesToTheSkin) {
+    SKIP_WITHOUT_DRIVE_MAPPING();
     ScratchFolder folder;
     ASSERT_FALSE(folder.path().empty());
     // Palette colours only, so every pixel comes back as it was; long runs
@@ -171,6 +172,7 @@ TEST(WritePcxSkin, WritesAFileAnIndependentReaderDecodesToTheSkin) {
 }
 
 TEST(WritePcxSkin, RefusesANameThatCannotTakeItsExtension) {
+    SKIP_WITHOUT_DRIVE_MAPPING();
     ScratchFolder folder;
     QuakeExportUtility utility;
     FillSkin(utility, {0}, 4, 1);

@@ -11,6 +11,7 @@
 
 #include "export/model_exporter.h"
 #include "standin/host/host_files.h"
+#include "support/drive_mapping.h"
 #include "standin/host/standin_scene.h"
 #include "support/image_files.h"
 
@@ -225,6 +226,7 @@ TEST(ReplaceExtension, CutsAtTheFirstDotAnywhere) {
 }
 
 TEST(TextureCollection, TimPositionGivesPageAndPlacement) {
+    SKIP_WITHOUT_DRIVE_MAPPING();
     const std::string dir = ScratchDir();
     standin::SetDriveFolder('W', dir);
     const std::vector<uint16_t> clut = {0x7FFF, 0x001F};
@@ -268,6 +270,7 @@ TEST(TextureCollection, TimPositionGivesPageAndPlacement) {
 }
 
 TEST(TextureCollection, TimPositionOfAFileThatEndsEarlyFails) {
+    SKIP_WITHOUT_DRIVE_MAPPING();
     const std::string dir = ScratchDir();
     standin::SetDriveFolder('W', dir);
     Bytes cut = TimFile(1, nullptr, 1, 1, {1, 2});

@@ -21,18 +21,6 @@ std::function<void(const std::string&, const char*)>& WriteObserver() {
     return observer;
 }
 
-// Text mode as the host platform's C library has it: "\n" goes out as "\r\n".
-ssize_t WriteText(void* cookie, const char* buf, size_t size) {
-    std::FILE* f = static_cast<std::FILE*>(cookie);
-    for (size_t i = 0; i < size; ++i) {
-        if (buf[i] == '\n' && std::fputc('\r', f) == EOF) return i ? static_cast<ssize_t>(i) : -1;
-        if (std::fputc(static_cast<unsigned char>(buf[i]), f) == EOF) return i ? static_cast<ssize_t>(i) : -1;
-    }
-    return static_cast<ssize_t>(size);
-}
-
-int CloseText(void* cookie) { return std::fclose(static_cast<std::FILE*>(cookie)); }
-
 }  // namespace
 
 void SetWriteObserver(std::function<void(const std::string& localPath, const char* mode)> observer) {
@@ -62,7 +50,23 @@ std::string MapHostPath(const char* path) {
 
 }  // namespace standin
 
+// On Windows the plug-in opens its files with the C library itself
+// (platform/file_access_win32.cpp), so drive folders change nothing there.
+#if !defined(_WIN32)
+
 namespace {
+
+// Text mode as the host platform's C library has it: "\n" goes out as "\r\n".
+ssize_t WriteText(void* cookie, const char* buf, size_t size) {
+    std::FILE* f = static_cast<std::FILE*>(cookie);
+    for (size_t i = 0; i < size; ++i) {
+        if (buf[i] == '\n' && std::fputc('\r', f) == EOF) return i ? static_cast<ssize_t>(i) : -1;
+        if (std::fputc(static_cast<unsigned char>(buf[i]), f) == EOF) return i ? static_cast<ssize_t>(i) : -1;
+    }
+    return static_cast<ssize_t>(size);
+}
+
+int CloseText(void* cookie) { return std::fclose(static_cast<std::FILE*>(cookie)); }
 
 std::FILE* OpenLocalFile(const std::string& local, const char* mode) {
     const bool text = std::strchr(mode, 't') != nullptr;
@@ -73,7 +77,7 @@ std::FILE* OpenLocalFile(const std::string& local, const char* mode) {
     if (!text || m.empty() || m[0] != 'w') return std::fopen(local.c_str(), m.c_str());
     std::FILE* raw = std::fopen(local.c_str(), "wb");
     if (!raw) return nullptr;
-    cookie_io_functions_t io = {nullptr, standin::WriteText, nullptr, standin::CloseText};
+    cookie_io_functions_t io = {nullptr, WriteText, nullptr, CloseText};
     std::FILE* f = fopencookie(raw, "w", io);
     if (!f) std::fclose(raw);
     return f;
@@ -92,3 +96,5 @@ std::FILE* OpenHostFile(const char* path, const char* mode) {
 int RemoveHostFile(const char* path) {
     return std::remove(standin::MapHostPath(path).c_str()) == 0 ? 1 : 0;
 }
+
+#endif

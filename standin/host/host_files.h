@@ -1,5 +1,6 @@
 // The stand-in's side of the plug-in's file access (platform/file_access.h):
 // Windows drive paths land in folders, and text mode writes CR LF line ends.
+// On Windows the plug-in opens files itself, and the mapping has no effect.
 #pragma once
 
 #include <functional>

@@ -2,6 +2,8 @@
 // the test ends. Drive C of the stand-in's file access points into it meanwhile.
 #pragma once
 
+#include "support/drive_mapping.h"
+
 #include <string>
 #include <vector>
 

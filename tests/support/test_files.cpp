@@ -1,17 +1,29 @@
 #include "support/test_files.h"
 
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace testing_files {
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorn-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-    path_ = pattern;
+std::string MakeTempFolder() {
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "vorn-test-%08x", static_cast<unsigned>(random()));
+        std::error_code error;
+        // Only a folder this call created counts: another test may race for the name.
+        if (std::filesystem::create_directory(base / name, error)) return (base / name).string();
+    }
+    return "";
+}
+
+TempDir::TempDir() : path_(MakeTempFolder()) {
+    if (path_.empty()) throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {

@@ -8,6 +8,9 @@
 
 namespace testing_files {
 
+// Creates a new, empty folder under the system's temporary folder; "" when it cannot.
+std::string MakeTempFolder();
+
 class TempDir {
 public:
     TempDir();

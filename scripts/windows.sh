@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The Windows build, end to end, on Debian as root: installs the MinGW-w64
+# cross compilers and Wine (only what is missing), cross-builds the win32 and
+# win64 presets, runs the test suite of each under Wine through CTest, and
+# runs the GUI test (scripts/windows_gui_test.sh) on each. The Linux debug
+# build is built too: the GUI test compares against its files.
+#
+#   bash scripts/windows.sh [--screenshot]
+#
+# --screenshot also renews docs/panel.png from the win64 run.
+#
+# 32-bit programs need Debian's i386 Wine (wine32:i386). When it cannot be
+# installed, the win32 build is still made, its runs are skipped, and the
+# script says so.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+shot=
+[[ ${1:-} == --screenshot ]] && shot=docs/panel.png
+
+PACKAGES=(
+  mingw-w64 g++-mingw-w64 binutils-mingw-w64 googletest
+  wine wine64 xvfb xdotool imagemagick
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+export DEBIAN_FRONTEND=noninteractive
+if ((${#missing[@]})); then
+  echo "windows: installing ${missing[*]}"
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if [[ ! -x /usr/lib/wine/wine ]]; then
+  echo "windows: installing wine32:i386 for the 32-bit programs"
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  apt-get update -qq || true
+  apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null ||
+    echo "windows: wine32:i386 cannot be installed here; the win32 build will not be run"
+fi
+
+bash scripts/setup.sh debug
+presets=(win64 win32)
+for preset in "${presets[@]}"; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j2
+done
+
+run=(win64)
+if [[ -x /usr/lib/wine/wine ]]; then
+  run+=(win32)
+else
+  echo "windows: SKIPPED the win32 runs: no 32-bit Wine (wine32:i386)"
+fi
+for preset in "${run[@]}"; do
+  ctest --preset "$preset" -j2
+  if [[ $preset == win64 ]]; then
+    bash scripts/windows_gui_test.sh "$preset" $shot
+  else
+    bash scripts/windows_gui_test.sh "$preset"
+  fi
+done
