@@ -21,7 +21,9 @@ done
 if ((${#missing[@]})); then
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
+  # A mirror with one broken index (another architecture's, say) need not stop
+  # the install of what is there.
+  apt-get update -qq || echo "setup: apt-get update reported problems; installing anyway"
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
