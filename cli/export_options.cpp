@@ -1,5 +1,7 @@
 #include "cli/export_options.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace md2export {
@@ -81,6 +83,57 @@ bool SetDriveC(ExportOptions& o, const std::string& v, std::string& error) {
     return true;
 }
 
+// The options only the asset-import library's scene files take note that
+// they were given, so that a JSON scene can refuse them.
+void NoteImportOption(ExportOptions& o, const char* name) {
+    const std::string given = std::string("--") + name;
+    for (const std::string& g : o.importOptionsGiven)
+        if (g == given) return;
+    o.importOptionsGiven.push_back(given);
+}
+
+bool AddSelect(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.empty()) {
+        error = "--select needs a pattern";
+        return false;
+    }
+    o.select.push_back(v);
+    NoteImportOption(o, "select");
+    return true;
+}
+
+bool SetFps(ExportOptions& o, const std::string& v, std::string& error) {
+    char* end = nullptr;
+    const double fps = v.empty() ? 0.0 : std::strtod(v.c_str(), &end);
+    if (v.empty() || *end != '\0' || !std::isfinite(fps) || !(fps > 0.0)) {
+        error = "--fps " + v + ": frames a second must be a number above 0";
+        return false;
+    }
+    o.framesPerSecond = fps;
+    NoteImportOption(o, "fps");
+    return true;
+}
+
+bool SetAnimation(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.empty()) {
+        error = "--animation needs a name or an index";
+        return false;
+    }
+    o.animation = v;
+    NoteImportOption(o, "animation");
+    return true;
+}
+
+bool SetTextureCache(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.empty()) {
+        error = "--texture-cache needs a folder";
+        return false;
+    }
+    o.textureCache = v;
+    NoteImportOption(o, "texture-cache");
+    return true;
+}
+
 // clang-format off
 const std::vector<OptionSpec> kOptions = {
     {"output", 'o', "PATH", "the answer to the Save As dialog: the model file\n"
@@ -109,6 +162,23 @@ const std::vector<OptionSpec> kOptions = {
     {"drive-c", 0, "DIR", "the folder where the plug-in's drive C: lands,\n"
                           "and with it the listing \"C:\\tris.asc\" (default:\n"
                           "the current directory)", SetDriveC},
+    {"select", 0, "PATTERN", "select the nodes whose names match the\n"
+                             "shell-style PATTERN (*, ?, [...]); repeatable\n"
+                             "(default: every node with a mesh)", AddSelect},
+    {"fps", 0, "N", "scene frames a second (default 30): frame f\n"
+                    "is the animation at f / N seconds from its\n"
+                    "first key", SetFps},
+    {"animation", 0, "NAME|INDEX", "the animation to play, by name or by index\n"
+                                   "(default: the file's first)", SetAnimation},
+    {"list-nodes", 0, nullptr, "print the node tree (objects, materials,\n"
+                               "textures and their conversions, what would\n"
+                               "be exported) and stop",
+     [](ExportOptions& o, const std::string&, std::string&) {
+         NoteImportOption(o, "list-nodes");
+         return o.listNodes = true;
+     }},
+    {"texture-cache", 0, "DIR", "where converted textures go (default:\n"
+                                "SCENE-BASE.textures beside the model)", SetTextureCache},
     {"quiet", 'q', nullptr, "print only message boxes, warnings and errors",
      [](ExportOptions& o, const std::string&, std::string&) { return o.quiet = true; }},
     {"help", 'h', nullptr, "print this help",
@@ -191,6 +261,10 @@ bool ParseExportOptions(int argc, const char* const* argv, ExportOptions& option
         error = "one scene at a time (got " + std::to_string(operands.size()) + ")";
         return false;
     }
+    if (options.listNodes && options.listFrames) {
+        error = "--list-nodes and --list-frames: one listing at a time";
+        return false;
+    }
     if (operands.empty() && !options.listFrames) {
         error = "no scene file named";
         return false;
@@ -202,6 +276,7 @@ bool ParseExportOptions(int argc, const char* const* argv, ExportOptions& option
 const char* UsageLine() {
     return "usage: md2export [options] SCENE\n"
            "       md2export --list-frames [--frames MODEL] [SCENE]\n"
+           "       md2export --list-nodes [options] SCENE\n"
            "       md2export --help | --version\n";
 }
 
@@ -209,12 +284,13 @@ std::string HelpText() {
     std::string help = UsageLine();
     help +=
         "\n"
-        "Exports the selected, texture-mapped objects of a JSON scene file as one\n"
-        "animated Quake II model. md2export loads the Vorn plug-in module (vorn.dlu)\n"
-        "into a stand-in of its modelling host and works the plug-in's panel as a user\n"
-        "would: it types the options into the fields, picks the frames with \"Start\"\n"
-        "and \"End\", ticks the check boxes, presses \"Save md2\" and answers the Save As\n"
-        "dialog.\n"
+        "Exports the selected, texture-mapped objects of a scene file as one animated\n"
+        "Quake II model. SCENE is a JSON scene file (.json) or any scene file the Open\n"
+        "Asset Import Library reads: glTF, FBX, COLLADA, OBJ and more. md2export loads\n"
+        "the Vorn plug-in module (vorn.dlu) into a stand-in of its modelling host and\n"
+        "works the plug-in's panel as a user would: it types the options into the\n"
+        "fields, picks the frames with \"Start\" and \"End\", ticks the check boxes,\n"
+        "presses \"Save md2\" and answers the Save As dialog.\n"
         "\n"
         "Options:\n";
     constexpr size_t kColumn = 26;
@@ -222,7 +298,9 @@ std::string HelpText() {
         std::string left = spec.shortName ? std::string("  -") + spec.shortName + ", " : std::string("      ");
         left += std::string("--") + spec.longName;
         if (spec.valueName) left += std::string(" ") + spec.valueName;
-        left.resize(left.size() < kColumn ? kColumn : left.size() + 1, ' ');
+        // A long option and value take a line of their own.
+        if (left.size() < kColumn) left.resize(kColumn, ' ');
+        else left += "\n" + std::string(kColumn, ' ');
         help += left;
         for (const char* p = spec.help; *p; ++p) {
             help += *p;
@@ -231,6 +309,17 @@ std::string HelpText() {
         help += '\n';
     }
     help +=
+        "\n"
+        "Scene files other than JSON: every node with a mesh is an object (the pieces\n"
+        "of one node welded into one mesh) and is selected unless --select says\n"
+        "otherwise. The file's axes and units become the host's (Z up, metres, the\n"
+        "front towards -Y), so a figure facing its file's front faces +X in the model.\n"
+        "Frame 0 is the animation's first key; the animations of a COLLADA file\n"
+        "without clips play together unless --animation names one. Textures the\n"
+        "plug-in cannot read as they are (PNG, JPEG, embedded pictures, run-length or\n"
+        "top-down TGA, ...) are converted to plain TGA files in the texture cache,\n"
+        "by --list-nodes too. --select, --fps, --animation, --list-nodes and\n"
+        "--texture-cache apply only to these files.\n"
         "\n"
         "Outputs, relative to the current directory unless a path says otherwise:\n"
         "  MODEL.md2   the model: the --output path up to its first \".\", plus \".md2\".\n"
@@ -255,13 +344,13 @@ std::string HelpText() {
         "the environment variable VORN_MODULE names another.\n"
         "\n"
         "Exit status:\n"
-        "  0  the export ran to its end (warnings allowed); --list-frames, --help,\n"
-        "     --version\n"
+        "  0  the export ran to its end (warnings allowed); --list-frames,\n"
+        "     --list-nodes, --help, --version\n"
         "  1  the export failed: the plug-in showed a message box (the panel's \"Last\n"
         "     frame must be greater than first frame\" included), or --frames could\n"
         "     not be imported or imported no frames\n"
-        "  2  a usage error, a scene file that cannot be loaded, or a plug-in module\n"
-        "     that cannot be found or loaded\n";
+        "  2  a usage error, a scene file that cannot be loaded (the reason follows\n"
+        "     its name), or a plug-in module that cannot be found or loaded\n";
     return help;
 }
 

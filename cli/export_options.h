@@ -24,6 +24,13 @@ struct ExportOptions {
     std::string framesModel;  // a model whose frame names are imported first; empty: none
     bool listFrames = false;
     std::string driveC;  // where "C:\..." lands; empty: the current directory
+    // Scene files read through the asset-import library (every one but JSON).
+    std::vector<std::string> select;  // shell-style patterns on node names; empty: every mesh node
+    double framesPerSecond = 30.0;
+    std::string animation;     // a name or an index; empty: the file's first
+    bool listNodes = false;    // print the node tree and stop
+    std::string textureCache;  // where converted textures go; empty: beside the model
+    std::vector<std::string> importOptionsGiven;  // those options as given, to refuse them for JSON
     bool quiet = false;
     bool help = false;
     bool version = false;

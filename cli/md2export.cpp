@@ -11,6 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,7 @@
 #include "cli/panel_user.h"
 #include "export/quake_export_utility.h"
 #include "shell/resources/resource_ids.h"
+#include "standin/host/assimp_scene_loader.h"
 #include "standin/host/host_files.h"
 #include "standin/host/json_scene_loader.h"
 #include "standin/host/plugin_loader.h"
@@ -62,20 +66,68 @@ std::string ForDisplay(const std::string& localPath) { return DropLeadingDotSlas
 
 // --- Scene files ----------------------------------------------------------------
 
-// Scene file readers by extension (compared without regard to case). A reader
-// of another format joins the table with the options it reads.
-struct SceneReader {
-    const char* extension;
-    bool (*load)(const std::string& path, const ExportOptions& options, standin::Scene& scene,
-                 std::string& error);
+// What a scene reader gets besides the file.
+struct SceneRequest {
+    const ExportOptions& options;
+    std::string modelPath;  // the local model file the export will write
 };
 
-bool LoadJson(const std::string& path, const ExportOptions&, standin::Scene& scene, std::string& error) {
+// Scene file readers by extension (compared without regard to case); the row
+// without an extension takes every other file. A reader that does not take
+// the asset-import options refuses them.
+struct SceneReader {
+    const char* extension;  // null: any other
+    const char* kind;       // for messages
+    bool readsImportOptions;
+    bool (*load)(const std::string& path, const SceneRequest& request, standin::Scene& scene, std::string& error);
+};
+
+bool LoadJson(const std::string& path, const SceneRequest&, standin::Scene& scene, std::string& error) {
     return standin::LoadJsonScene(path, scene, error);
 }
 
+// The names of the materials (with their sub-materials) of the nodes the export will take.
+void CollectExportedMaterials(const standin::SceneNode& node, std::set<std::string>& out) {
+    if (node.selected && node.hasMesh && node.material) {
+        out.insert(node.material->name.data());
+        for (const standin::SceneMaterial* sub : node.material->subMaterials)
+            if (sub) out.insert(sub->name.data());
+    }
+    for (const auto& child : node.children) CollectExportedMaterials(*child, out);
+}
+
+// Loads through the asset-import library; with --list-nodes prints the tree
+// instead of going on. Problems with the textures the export will read are the
+// user's to know before the plug-in refuses them with its fixed message.
+bool LoadWithAssetImport(const std::string& path, const SceneRequest& request, standin::Scene& scene,
+                         std::string& error) {
+    const ExportOptions& options = request.options;
+    standin::AssimpLoadOptions load;
+    load.framesPerSecond = options.framesPerSecond;
+    load.animation = options.animation;
+    load.select = options.select;
+    load.textureFolder = options.textureCache;
+    load.outputPath = request.modelPath;
+    standin::AssimpSceneReport report;
+    if (!standin::LoadAssimpScene(path, load, scene, report, error)) return false;
+    if (options.listNodes) {
+        std::ostringstream listing;
+        standin::ListAssimpScene(scene, report, listing);
+        std::fputs(listing.str().c_str(), stdout);
+        return true;
+    }
+    std::set<std::string> exported;
+    CollectExportedMaterials(*scene.root, exported);
+    for (const standin::TextureNote& note : report.textures) {
+        if (!note.problem.empty() && exported.count(note.material))
+            Warn("material " + Quoted(note.material) + ": texture " + Quoted(note.source) + ": " + note.problem);
+    }
+    return true;
+}
+
 const SceneReader kSceneReaders[] = {
-    {".json", LoadJson},
+    {".json", "JSON", false, LoadJson},
+    {nullptr, "asset-import", true, LoadWithAssetImport},
 };
 
 bool HasExtension(const std::string& path, const char* extension) {
@@ -86,14 +138,30 @@ bool HasExtension(const std::string& path, const char* extension) {
     });
 }
 
-bool LoadScene(const ExportOptions& options, standin::Scene& scene, std::string& error) {
+const SceneReader& ReaderFor(const std::string& path) {
     for (const SceneReader& reader : kSceneReaders) {
-        if (HasExtension(options.scenePath, reader.extension)) return reader.load(options.scenePath, options, scene, error);
+        if (!reader.extension || HasExtension(path, reader.extension)) return reader;
     }
-    error = options.scenePath + ": not a scene file md2export reads (";
-    for (const SceneReader& reader : kSceneReaders) error += std::string(reader.extension) + " ";
-    error.back() = ')';
+    return kSceneReaders[std::size(kSceneReaders) - 1];
+}
+
+// Options the scene's reader does not take are a usage error.
+bool CheckSceneOptions(const ExportOptions& options, std::string& error) {
+    if (options.scenePath.empty()) {
+        if (options.importOptionsGiven.empty()) return true;
+        error = options.importOptionsGiven.front() + " needs a scene file";
+        return false;
+    }
+    const SceneReader& reader = ReaderFor(options.scenePath);
+    if (reader.readsImportOptions || options.importOptionsGiven.empty()) return true;
+    error = options.importOptionsGiven.front() + " does not apply to " + reader.kind +
+            " scene files, only to those read through the asset-import library";
     return false;
+}
+
+bool LoadScene(const ExportOptions& options, const std::string& modelPath, standin::Scene& scene,
+               std::string& error) {
+    return ReaderFor(options.scenePath).load(options.scenePath, SceneRequest{options, modelPath}, scene, error);
 }
 
 // --- The plug-in module -------------------------------------------------------------
@@ -324,7 +392,7 @@ bool PrepareNames(const ExportOptions& options, PluginNames& names, std::string&
     if (!names.framesModel.empty() &&
         !CheckPluginName("--frames", names.framesModel, ".md2", kPluginPathCapacity, error))
         return false;
-    if (options.listFrames) return true;
+    if (options.listFrames || options.listNodes) return true;
     if (!CheckPluginName("the model", names.output, ".md2", kPluginPathCapacity, error) ||
         !CheckPluginName("the skin name", names.skinName, ".bmp", kPluginTextCapacity, error))
         return false;
@@ -432,13 +500,15 @@ int Run(const ExportOptions& options) {
         standin::SetDriveFolder('C', options.driveC);
     }
     PluginNames names;
-    if (!PrepareNames(options, names, error)) return UsageError(error);
+    if (!CheckSceneOptions(options, error) || !PrepareNames(options, names, error)) return UsageError(error);
 
     standin::Scene scene;
-    if (!options.scenePath.empty() && !LoadScene(options, scene, error)) {
+    const std::string modelPath = standin::MapHostPath(PluginFileName(names.output, ".md2").c_str());
+    if (!options.scenePath.empty() && !LoadScene(options, modelPath, scene, error)) {
         Complain(error);
         return kExitUsage;
     }
+    if (options.listNodes) return kExitExported;
 
     std::string modulePath;
     if (!FindModule(modulePath, error)) {

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# Sets everything up (the release build) and exports the bundled example,
-# examples/robot.json, with both skins into out/example/: the model
-# robot.md2, the skins tris.bmp and tris.pcx, and the mesh listing tris.asc.
+# Sets everything up (the release build) and exports the bundled examples with
+# both skins, each into a folder of its own under out/example/:
+#   character/  examples/character/character.gltf, a skinned glTF figure, its
+#               "player" animation laid over the 198 standard frame names,
+#               scaled to a Quake II player's height
+#   robot/      examples/robot.json, the robot scene of our own JSON format
+# Each folder gets the model, the skins tris.bmp and tris.pcx, and the mesh
+# listing tris.asc.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -9,12 +14,20 @@ bash scripts/setup.sh release
 
 out=out/example
 rm -rf "$out"
-mkdir -p "$out"
-cd "$out"
-# md2export runs in the current folder: the skins and the listing land here.
-"$root/build/release/md2export" --bmp --pcx "$root/examples/robot.json"
-"$root/build/release/cli/md2info" --quiet robot.md2
+mkdir -p "$out/character" "$out/robot"
+
+# md2export runs in the current folder: the model, the skins and the listing land there.
+(
+  cd "$out/character"
+  "$root/build/release/md2export" --bmp --pcx --animation player --scale 31 \
+    "$root/examples/character/character.gltf"
+  "$root/build/release/cli/md2info" --quiet character.md2
+)
+(
+  cd "$out/robot"
+  "$root/build/release/md2export" --bmp --pcx "$root/examples/robot.json"
+  "$root/build/release/cli/md2info" --quiet robot.md2
+)
 
 echo
-echo "$out:"
-ls -l
+ls -l "$out/character" "$out/robot"

@@ -318,6 +318,35 @@ TEST(AssimpSceneLoader, AnAnimationIsChosenByNameOrIndex) {
     EXPECT_NE(rig.error.find("\"Move\", \"Idle\""), std::string::npos) << rig.error;
 }
 
+// Blender's COLLADA file keeps one animation per object; the library combines
+// those of one channel and hands the skeleton's over on its own.
+TEST(AssimpSceneLoader, TheAnimationsOfAColladaFileWithoutClipsPlayTogether) {
+    const auto moves = [](Loaded& scene, const char* node) {
+        const std::vector<Point3> first = World(scene.Node(node), 0), last = World(scene.Node(node), 12 * kFrame);
+        return std::fabs(first[0].x - last[0].x) + std::fabs(first[0].y - last[0].y) > 0.1;
+    };
+    Loaded whole("motion.dae");
+    ASSERT_EQ(whole.ok, 1) << whole.error;
+    EXPECT_EQ(whole.report.animations, (std::vector<std::string>{"combinedAnim_0", "Crate_Skeleton"}));
+    EXPECT_EQ(whole.report.animation, "combinedAnim_0 + Crate_Skeleton");
+    EXPECT_TRUE(moves(whole, "Crate"));
+    EXPECT_TRUE(moves(whole, "Body"));
+    // A piece named plays alone.
+    for (const char* piece : {"1", "Crate_Skeleton"}) {
+        standin::AssimpLoadOptions options;
+        options.animation = piece;
+        Loaded skeleton("motion.dae", options);
+        ASSERT_EQ(skeleton.ok, 1) << skeleton.error;
+        EXPECT_EQ(skeleton.report.animation, "Crate_Skeleton");
+        EXPECT_FALSE(moves(skeleton, "Crate")) << piece;
+        EXPECT_TRUE(moves(skeleton, "Body")) << piece;
+    }
+    // The glTF file's animations are alternatives: the first plays alone.
+    Loaded rig("rig.gltf");
+    ASSERT_EQ(rig.ok, 1) << rig.error;
+    EXPECT_EQ(rig.report.animation, "Move");
+}
+
 // --- Skinning and morph targets ---------------------------------------------------------
 
 // The strip's vertex (x, y, 0) at seconds s: Hips (the root joint) moves to

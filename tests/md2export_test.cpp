@@ -229,7 +229,13 @@ TEST_F(Md2Export, RefusesBadUsageWithStatusTwo) {
         {{}, "no scene file named"},
         {{"box.json", "two_boxes.json"}, "one scene at a time"},
         {{"--drive-c", "no_such_folder", "box.json"}, "--drive-c no_such_folder: not a folder"},
-        {{"frames.md2"}, "frames.md2: not a scene file md2export reads (.json)"},
+        {{"checker.bmp"}, "checker.bmp\": No suitable reader found"},
+        {{"--fps", "24", "box.json"}, "--fps does not apply to JSON scene files"},
+        {{"--list-nodes", "box.json"}, "--list-nodes does not apply to JSON scene files"},
+        {{"--fps", "0", "box.gltf"}, "--fps 0: frames a second must be a number above 0"},
+        {{"--fps", "30x", "box.gltf"}, "--fps 30x: frames a second must be a number above 0"},
+        {{"--select", "Box", "--list-frames"}, "--select needs a scene file"},
+        {{"--list-nodes", "--list-frames", "box.gltf"}, "one listing at a time"},
         {{"broken.json"}, "root.children[0].selceted: unknown key \"selceted\""},
         {{"no_such_scene.json"}, "no_such_scene.json"},
     };
@@ -250,7 +256,9 @@ TEST_F(Md2Export, RefusesBadUsageWithStatusTwo) {
 
     const ProcessResult help = Run({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* text : {"--drive-c DIR", "--list-frames", "tris.asc", "VORN_MODULE", "Exit status"})
+    for (const char* text : {"--drive-c DIR", "--list-frames", "tris.asc", "VORN_MODULE", "Exit status", "glTF",
+                             "--select PATTERN", "--fps N", "--animation NAME|INDEX", "--list-nodes",
+                             "--texture-cache DIR"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
     const ProcessResult version = Run({"--version"});
     EXPECT_EQ(version.status, 0);

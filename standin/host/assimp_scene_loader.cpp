@@ -453,7 +453,7 @@ private:
     AssimpSceneReport& report_;
     Assimp::Importer importer_;
     const aiScene* ai_ = nullptr;
-    const aiAnimation* animation_ = nullptr;
+    std::vector<const aiAnimation*> animations_;  // played together
     std::shared_ptr<Rig> rig_ = std::make_shared<Rig>();
     std::map<const aiNode*, int> rigIndex_;
     std::map<std::string, int> rigByName_;
@@ -491,7 +491,7 @@ int Loader::Run(std::string& error) {
     report_.textureFolder = folder_;
 
     BuildRig(ai_->mRootNode, -1);
-    if (animation_) ReadAnimation();
+    if (!animations_.empty()) ReadAnimation();
     rig_->secondsPerTick = 1.0 / (static_cast<double>(scene_.ticksPerFrame) * options_.framesPerSecond);
     BuildNodes(ai_->mRootNode, scene_.root.get());
     scene_.SetTicksPerFrame(scene_.ticksPerFrame);
@@ -510,83 +510,107 @@ void Loader::ReadAnimation() {
         end = any ? std::max(end, last) : last;
         any = true;
     };
-    for (unsigned c = 0; c < animation_->mNumChannels; ++c) {
-        const aiNodeAnim* ch = animation_->mChannels[c];
-        auto it = rigByName_.find(ch->mNodeName.C_Str());
-        if (it == rigByName_.end()) continue;
-        NodeChannel nc;
-        for (unsigned k = 0; k < ch->mNumPositionKeys; ++k) {
-            const aiVectorKey& key = ch->mPositionKeys[k];
-            nc.position.times.push_back(key.mTime);
-            nc.position.values.push_back({key.mValue.x, key.mValue.y, key.mValue.z});
-        }
-        for (unsigned k = 0; k < ch->mNumRotationKeys; ++k) {
-            const aiQuatKey& key = ch->mRotationKeys[k];
-            nc.rotation.times.push_back(key.mTime);
-            nc.rotation.values.push_back({key.mValue.w, key.mValue.x, key.mValue.y, key.mValue.z});
-        }
-        for (unsigned k = 0; k < ch->mNumScalingKeys; ++k) {
-            const aiVectorKey& key = ch->mScalingKeys[k];
-            nc.scaling.times.push_back(key.mTime);
-            nc.scaling.values.push_back({key.mValue.x, key.mValue.y, key.mValue.z});
-        }
-        for (const auto* times : {&nc.position.times, &nc.rotation.times, &nc.scaling.times})
-            if (!times->empty()) span(times->front(), times->back(), static_cast<unsigned>(times->size()));
-        rig_->nodes[static_cast<size_t>(it->second)].channel = static_cast<int>(rig_->channels.size());
-        rig_->channels.push_back(std::move(nc));
-    }
-    for (unsigned c = 0; c < animation_->mNumMorphMeshChannels; ++c) {
-        const aiMeshMorphAnim* ch = animation_->mMorphMeshChannels[c];
-        // The glTF reader names a morph channel after its node; some readers add "*<index>".
-        std::string name = ch->mName.C_Str();
-        auto it = rigByName_.find(name);
-        if (it == rigByName_.end() && name.find('*') != std::string::npos) it = rigByName_.find(name.substr(0, name.find('*')));
-        if (it == rigByName_.end() || ch->mNumKeys == 0) continue;
-        MorphTrack track;
-        for (unsigned k = 0; k < ch->mNumKeys; ++k) {
-            const aiMeshMorphKey& key = ch->mKeys[k];
-            std::vector<double> w;
-            for (unsigned j = 0; j < key.mNumValuesAndWeights; ++j) {
-                const unsigned target = key.mValues[j];
-                if (target >= 4096) continue;  // no file has that many targets: a broken key
-                if (w.size() <= target) w.resize(target + 1, 0.0);
-                w[target] = key.mWeights[j];
+    for (const aiAnimation* animation : animations_) {
+        for (unsigned c = 0; c < animation->mNumChannels; ++c) {
+            const aiNodeAnim* ch = animation->mChannels[c];
+            auto it = rigByName_.find(ch->mNodeName.C_Str());
+            // The first animation that moves a node drives it.
+            if (it == rigByName_.end() || rig_->nodes[static_cast<size_t>(it->second)].channel >= 0) continue;
+            NodeChannel nc;
+            for (unsigned k = 0; k < ch->mNumPositionKeys; ++k) {
+                const aiVectorKey& key = ch->mPositionKeys[k];
+                nc.position.times.push_back(key.mTime);
+                nc.position.values.push_back({key.mValue.x, key.mValue.y, key.mValue.z});
             }
-            track.times.push_back(key.mTime);
-            track.weights.push_back(std::move(w));
+            for (unsigned k = 0; k < ch->mNumRotationKeys; ++k) {
+                const aiQuatKey& key = ch->mRotationKeys[k];
+                nc.rotation.times.push_back(key.mTime);
+                nc.rotation.values.push_back({key.mValue.w, key.mValue.x, key.mValue.y, key.mValue.z});
+            }
+            for (unsigned k = 0; k < ch->mNumScalingKeys; ++k) {
+                const aiVectorKey& key = ch->mScalingKeys[k];
+                nc.scaling.times.push_back(key.mTime);
+                nc.scaling.values.push_back({key.mValue.x, key.mValue.y, key.mValue.z});
+            }
+            for (const auto* times : {&nc.position.times, &nc.rotation.times, &nc.scaling.times})
+                if (!times->empty()) span(times->front(), times->back(), static_cast<unsigned>(times->size()));
+            rig_->nodes[static_cast<size_t>(it->second)].channel = static_cast<int>(rig_->channels.size());
+            rig_->channels.push_back(std::move(nc));
         }
-        span(track.times.front(), track.times.back(), ch->mNumKeys);
-        rig_->morphs[it->second] = std::move(track);
+    }
+    for (const aiAnimation* animation : animations_) {
+        for (unsigned c = 0; c < animation->mNumMorphMeshChannels; ++c) {
+            const aiMeshMorphAnim* ch = animation->mMorphMeshChannels[c];
+            // The glTF reader names a morph channel after its node; some readers add "*<index>".
+            std::string name = ch->mName.C_Str();
+            auto it = rigByName_.find(name);
+            if (it == rigByName_.end() && name.find('*') != std::string::npos) it = rigByName_.find(name.substr(0, name.find('*')));
+            if (it == rigByName_.end() || ch->mNumKeys == 0 || rig_->morphs.count(it->second)) continue;
+            MorphTrack track;
+            for (unsigned k = 0; k < ch->mNumKeys; ++k) {
+                const aiMeshMorphKey& key = ch->mKeys[k];
+                std::vector<double> w;
+                for (unsigned j = 0; j < key.mNumValuesAndWeights; ++j) {
+                    const unsigned target = key.mValues[j];
+                    if (target >= 4096) continue;  // no file has that many targets: a broken key
+                    if (w.size() <= target) w.resize(target + 1, 0.0);
+                    w[target] = key.mWeights[j];
+                }
+                track.times.push_back(key.mTime);
+                track.weights.push_back(std::move(w));
+            }
+            span(track.times.front(), track.times.back(), ch->mNumKeys);
+            rig_->morphs[it->second] = std::move(track);
+        }
     }
     rig_->startTick = start;
     report_.startTick = start;
     report_.endTick = any ? end : start;
 }
 
+// Whether a COLLADA file names its animation clips: without them its
+// animations (one per object, as exporters write them) make one timeline.
+bool ColladaNamesClips(const std::string& path) {
+    return ReadWholeFile(path).find("<library_animation_clips") != std::string::npos;
+}
+
 bool Loader::ChooseAnimation(std::string& error) {
     for (unsigned i = 0; i < ai_->mNumAnimations; ++i) report_.animations.push_back(ai_->mAnimations[i]->mName.C_Str());
     if (ai_->mNumAnimations == 0 && options_.animation.empty()) return true;
     const std::string& want = options_.animation;
+    const aiAnimation* chosen = nullptr;
     if (want.empty()) {
-        animation_ = ai_->mAnimations[0];
+        chosen = ai_->mAnimations[0];
     } else if (std::all_of(want.begin(), want.end(), [](char c) { return c >= '0' && c <= '9'; }) && want.size() < 9) {
         const unsigned index = static_cast<unsigned>(std::stoul(want));
-        if (index < ai_->mNumAnimations) animation_ = ai_->mAnimations[index];
+        if (index < ai_->mNumAnimations) chosen = ai_->mAnimations[index];
     } else {
-        for (unsigned i = 0; i < ai_->mNumAnimations && !animation_; ++i)
-            if (want == ai_->mAnimations[i]->mName.C_Str()) animation_ = ai_->mAnimations[i];
+        for (unsigned i = 0; i < ai_->mNumAnimations && !chosen; ++i)
+            if (want == ai_->mAnimations[i]->mName.C_Str()) chosen = ai_->mAnimations[i];
     }
-    if (!animation_) {
+    if (!chosen) {
         std::string names;
         for (const std::string& n : report_.animations) names += (names.empty() ? "\"" : ", \"") + n + "\"";
         error = "Scene file \"" + path_ + "\" has no animation \"" + want + "\" (it has " +
                 (names.empty() ? std::string("none") : names) + ")";
         return false;
     }
-    report_.animation = animation_->mName.C_Str();
+    animations_.push_back(chosen);
+    report_.animation = chosen->mName.C_Str();
+    // The library hands such a timeline over in pieces (those of one channel
+    // combined, the others one by one); unless one is named, they play together.
+    if (want.empty() && report_.format.find("Collada") != std::string::npos && ai_->mNumAnimations > 1 &&
+        !ColladaNamesClips(path_)) {
+        for (unsigned i = 1; i < ai_->mNumAnimations; ++i) {
+            const aiAnimation* piece = ai_->mAnimations[i];
+            if (piece->mTicksPerSecond != chosen->mTicksPerSecond) continue;
+            animations_.push_back(piece);
+            report_.animation += std::string(" + ") + piece->mName.C_Str();
+        }
+    }
     // A file that does not say how fast its ticks run: the library's own
     // convention for that case is 25 a second.
-    rig_->ticksPerSecond = animation_->mTicksPerSecond > 0 ? animation_->mTicksPerSecond : 25.0;
+    rig_->ticksPerSecond = chosen->mTicksPerSecond > 0 ? chosen->mTicksPerSecond : 25.0;
     report_.ticksPerSecond = rig_->ticksPerSecond;
     rig_->animated = true;
     return true;

@@ -16,7 +16,8 @@
 //   read them; FBX files say their unit in centimetres ("UnitScaleFactor"); any
 //   other file is taken as metres);
 // - one animation, evaluated at any host time: node keys, skinning and morph
-//   targets;
+//   targets (a COLLADA file without animation clips is one timeline that the
+//   library hands over in pieces: they play together unless one is named);
 // - a material per file material with its diffuse (base colour) texture; a node
 //   of several materials gets a multi-material with them as sub-materials;
 // - textures the exporter's image readers would misread (or cannot read) decoded
@@ -60,7 +61,7 @@ struct TextureNote {
 struct AssimpSceneReport {
     std::string path;
     std::string format;     // the library's importer
-    std::string animation;  // the animation played; empty when none
+    std::string animation;  // the animation played ("a + b" for pieces played together); empty when none
     std::vector<std::string> animations;
     double ticksPerSecond = 0.0;  // of the animation played, after the default for 0
     double startTick = 0.0;       // the animation's tick at host time 0

@@ -1,90 +1,386 @@
-# Writes figure.fbx and figure.gltf, the same small animated figure exported by
-# Blender's own FBX and glTF exporters, so the loader's axis, unit and time
-# handling can be compared across formats. Run from this folder (Debian's
-# blender package, not needed by the build):
+# Writes the fixtures that Blender's own exporters make, so the loader and the
+# whole export are checked against files of an independent tool. Run from this
+# folder (Blender 3.4 with its bundled Python; not needed by the build, and the
+# tests only read what it wrote):
 #
 #     blender -b --factory-startup --python make_blender_fixtures.py
 #
-# The figure stands 1.8 m tall on the origin (Blender is Z-up, metres) and
-# faces front (-Y in Blender) with a nose at (0, -0.3, 1.6). It is skinned to
-# an armature "Rig" of two bones: "Spine" (vertices low down) and "Head"
-# (the top and the nose). Scene at 30 frames a second; frames 1..11:
-# the armature moves from x = 0 to x = 1 and the head bone turns 90 degrees
-# about its own (vertical) axis.
+# figure.fbx, figure.gltf
+#     The same small animated figure by the FBX and glTF exporters, so the
+#     loader's axis, unit and time handling can be compared across formats.
+#     It stands 1.8 m tall on the origin (Blender is Z-up, metres) and faces
+#     front (-Y in Blender) with a nose at (0, -0.3, 1.6). It is skinned to an
+#     armature "Rig" of two bones: "Spine" (vertices low down) and "Head" (the
+#     top and the nose). Scene at 30 frames a second; frames 1..11: the
+#     armature moves from x = 0 to x = 1 and the head bone turns 90 degrees
+#     about its own (vertical) axis.
+#
+# motion.gltf, motion.fbx, motion.dae, motion.obj (+ motion.mtl),
+# paint.png, grain.png, motion_reference.json
+#     One scene with each kind of animation, at 30 frames a second over frames
+#     1..13:
+#     - object animation: "Crate", a box on grain.png, child of the empty
+#       "Cart"; both are keyed (the cart moves and turns, the crate tilts and
+#       stretches);
+#     - skeletal animation: "Body", skinned to the armature "Skeleton" of
+#       bones "Hips" and "Chest" (the waist ring shared half and half); the
+#       skeleton walks, the hips turn and the chest bends forward. It faces
+#       front (-Y) with a nose;
+#     - morph animation: "Blob", a low sphere with shape keys "Squash" and
+#       "Bulge" whose weights are keyed.
+#     Body and Blob share the material "Skin" on paint.png. Both pictures give
+#     every texel its own colour (red from the column, green from the row
+#     counted from the bottom, blue per picture), and every texture
+#     coordinate lies on a texel corner of its picture, so a coordinate names
+#     one texel exactly, whatever the file format's precision.
+#     COLLADA holds the crate and the body only (Blender's COLLADA exporter
+#     does not animate shape keys); OBJ holds the three meshes as they stand
+#     at frame 1 (OBJ has no animation).
+#     motion_reference.json is what Blender itself evaluates: per object, its
+#     world-space vertex positions at every frame (depsgraph-evaluated mesh,
+#     metres, Blender axes) and its polygons with per-corner vertex and UV;
+#     and which objects and frames each fixture file holds.
+import json
 import math
 import os
+import struct
+import zlib
 
 import bpy
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-bpy.ops.wm.read_factory_settings(use_empty=True)
-scene = bpy.context.scene
-scene.render.fps = 30
-scene.frame_start = 1
-scene.frame_end = 11
-scene.unit_settings.system = 'METRIC'
-scene.unit_settings.scale_length = 1.0
 
-verts = [(-0.2, -0.1, 0.0), (0.2, -0.1, 0.0), (0.2, 0.1, 0.0), (-0.2, 0.1, 0.0),
-         (0.0, 0.0, 1.8), (0.0, -0.3, 1.6)]
-faces = [(0, 1, 4), (1, 2, 4), (2, 3, 4), (3, 0, 4), (3, 2, 1, 0), (0, 5, 1)]
-mesh = bpy.data.meshes.new("FigureMesh")
-mesh.from_pydata(verts, [], faces)
-mesh.update()
-uv = mesh.uv_layers.new(name="UVMap")
-for poly in mesh.polygons:
-    for k, li in enumerate(poly.loop_indices):
-        x, y, z = verts[mesh.loops[li].vertex_index]
-        uv.data[li].uv = (0.5 + x, z / 1.8)
-figure = bpy.data.objects.new("Figure", mesh)
-scene.collection.objects.link(figure)
+def linear_keys(action):
+    for curve in action.fcurves:
+        for key in curve.keyframe_points:
+            key.interpolation = 'LINEAR'
 
-material = bpy.data.materials.new("Paint")
-material.use_nodes = True
-tree = material.node_tree
-image_node = tree.nodes.new("ShaderNodeTexImage")
-image_node.image = bpy.data.images.load(os.path.join(HERE, "checker.png"))
-tree.links.new(image_node.outputs["Color"], tree.nodes["Principled BSDF"].inputs["Base Color"])
-mesh.materials.append(material)
 
-armature = bpy.data.armatures.new("RigData")
-rig = bpy.data.objects.new("Rig", armature)
-scene.collection.objects.link(rig)
-bpy.context.view_layer.objects.active = rig
-bpy.ops.object.mode_set(mode='EDIT')
-spine = armature.edit_bones.new("Spine")
-spine.head, spine.tail = (0, 0, 0), (0, 0, 1.2)
-head = armature.edit_bones.new("Head")
-head.head, head.tail = (0, 0, 1.2), (0, 0, 1.8)
-head.parent = spine
-bpy.ops.object.mode_set(mode='OBJECT')
+def figure():
+    bpy.ops.wm.read_factory_settings(use_empty=True)
+    scene = bpy.context.scene
+    scene.render.fps = 30
+    scene.frame_start = 1
+    scene.frame_end = 11
+    scene.unit_settings.system = 'METRIC'
+    scene.unit_settings.scale_length = 1.0
 
-figure.parent = rig
-modifier = figure.modifiers.new("Armature", 'ARMATURE')
-modifier.object = rig
-low = figure.vertex_groups.new(name="Spine")
-high = figure.vertex_groups.new(name="Head")
-low.add([0, 1, 2, 3], 1.0, 'REPLACE')
-high.add([4, 5], 1.0, 'REPLACE')
+    verts = [(-0.2, -0.1, 0.0), (0.2, -0.1, 0.0), (0.2, 0.1, 0.0), (-0.2, 0.1, 0.0),
+             (0.0, 0.0, 1.8), (0.0, -0.3, 1.6)]
+    faces = [(0, 1, 4), (1, 2, 4), (2, 3, 4), (3, 0, 4), (3, 2, 1, 0), (0, 5, 1)]
+    mesh = bpy.data.meshes.new("FigureMesh")
+    mesh.from_pydata(verts, [], faces)
+    mesh.update()
+    uv = mesh.uv_layers.new(name="UVMap")
+    for poly in mesh.polygons:
+        for k, li in enumerate(poly.loop_indices):
+            x, y, z = verts[mesh.loops[li].vertex_index]
+            uv.data[li].uv = (0.5 + x, z / 1.8)
+    figure = bpy.data.objects.new("Figure", mesh)
+    scene.collection.objects.link(figure)
 
-rig.location = (0, 0, 0)
-rig.keyframe_insert("location", frame=1)
-rig.location = (1, 0, 0)
-rig.keyframe_insert("location", frame=11)
-pose_head = rig.pose.bones["Head"]
-pose_head.rotation_mode = 'XYZ'
-pose_head.rotation_euler = (0, 0, 0)
-pose_head.keyframe_insert("rotation_euler", frame=1)
-pose_head.rotation_euler = (0, math.radians(90), 0)  # the bone's own y axis is its length: vertical
-pose_head.keyframe_insert("rotation_euler", frame=11)
-for curve in rig.animation_data.action.fcurves:
-    for key in curve.keyframe_points:
-        key.interpolation = 'LINEAR'
-rig.animation_data.action.name = "Turn"
+    material = bpy.data.materials.new("Paint")
+    material.use_nodes = True
+    tree = material.node_tree
+    image_node = tree.nodes.new("ShaderNodeTexImage")
+    image_node.image = bpy.data.images.load(os.path.join(HERE, "checker.png"))
+    tree.links.new(image_node.outputs["Color"], tree.nodes["Principled BSDF"].inputs["Base Color"])
+    mesh.materials.append(material)
 
-bpy.ops.export_scene.fbx(filepath=os.path.join(HERE, "figure.fbx"), path_mode='RELATIVE',
-                         add_leaf_bones=True, bake_anim=True, bake_anim_use_all_actions=False,
-                         bake_anim_use_nla_strips=False)
-bpy.ops.export_scene.gltf(filepath=os.path.join(HERE, "figure.gltf"), export_format='GLTF_EMBEDDED',
-                          export_animations=True, export_force_sampling=True)
+    armature = bpy.data.armatures.new("RigData")
+    rig = bpy.data.objects.new("Rig", armature)
+    scene.collection.objects.link(rig)
+    bpy.context.view_layer.objects.active = rig
+    bpy.ops.object.mode_set(mode='EDIT')
+    spine = armature.edit_bones.new("Spine")
+    spine.head, spine.tail = (0, 0, 0), (0, 0, 1.2)
+    head = armature.edit_bones.new("Head")
+    head.head, head.tail = (0, 0, 1.2), (0, 0, 1.8)
+    head.parent = spine
+    bpy.ops.object.mode_set(mode='OBJECT')
+
+    figure.parent = rig
+    modifier = figure.modifiers.new("Armature", 'ARMATURE')
+    modifier.object = rig
+    low = figure.vertex_groups.new(name="Spine")
+    high = figure.vertex_groups.new(name="Head")
+    low.add([0, 1, 2, 3], 1.0, 'REPLACE')
+    high.add([4, 5], 1.0, 'REPLACE')
+
+    rig.location = (0, 0, 0)
+    rig.keyframe_insert("location", frame=1)
+    rig.location = (1, 0, 0)
+    rig.keyframe_insert("location", frame=11)
+    pose_head = rig.pose.bones["Head"]
+    pose_head.rotation_mode = 'XYZ'
+    pose_head.rotation_euler = (0, 0, 0)
+    pose_head.keyframe_insert("rotation_euler", frame=1)
+    pose_head.rotation_euler = (0, math.radians(90), 0)  # the bone's own y axis is its length: vertical
+    pose_head.keyframe_insert("rotation_euler", frame=11)
+    linear_keys(rig.animation_data.action)
+    rig.animation_data.action.name = "Turn"
+
+    bpy.ops.export_scene.fbx(filepath=os.path.join(HERE, "figure.fbx"), path_mode='RELATIVE',
+                             add_leaf_bones=True, bake_anim=True, bake_anim_use_all_actions=False,
+                             bake_anim_use_nla_strips=False)
+    bpy.ops.export_scene.gltf(filepath=os.path.join(HERE, "figure.gltf"), export_format='GLTF_EMBEDDED',
+                              export_animations=True, export_force_sampling=True)
+
+
+# --- The motion scene ------------------------------------------------------------
+
+FIRST_FRAME, LAST_FRAME = 1, 13
+
+
+def png(width, height, pixel):
+    """An 8-bit RGB PNG; pixel(column, row from the bottom) gives (r, g, b)."""
+    rows = [[pixel(x, height - 1 - y) for x in range(width)] for y in range(height)]
+    raw = b"".join(b"\0" + bytes(c for px in row for c in px) for row in rows)
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+# Each texel its own colour, so a colour on the skin names the texel it came from.
+PICTURES = {
+    "paint.png": (64, lambda x, y: (4 * x + 2, 4 * y + 2, 90)),
+    "grain.png": (32, lambda x, y: (8 * x + 4, 8 * y + 4, 200)),
+}
+
+
+def textured_material(name, picture):
+    material = bpy.data.materials.new(name)
+    material.use_nodes = True
+    tree = material.node_tree
+    image_node = tree.nodes.new("ShaderNodeTexImage")
+    image_node.image = bpy.data.images.load(os.path.join(HERE, picture))
+    tree.links.new(image_node.outputs["Color"], tree.nodes["Principled BSDF"].inputs["Base Color"])
+    return material
+
+
+def add_mesh(scene, name, verts, faces, material, picture, uv_of):
+    """A mesh object whose corner (polygon, vertex) gets uv_of(x, y, z, polygon normal),
+    snapped to the texel corners of its picture."""
+    size = PICTURES[picture][0]
+    mesh = bpy.data.meshes.new(name + "Mesh")
+    mesh.from_pydata(verts, [], faces)
+    mesh.update()
+    layer = mesh.uv_layers.new(name="UVMap")
+    for poly in mesh.polygons:
+        for li in poly.loop_indices:
+            x, y, z = verts[mesh.loops[li].vertex_index]
+            u, v = uv_of(x, y, z, poly.normal)
+            layer.data[li].uv = (round(u * size) / size, round(v * size) / size)
+    mesh.materials.append(material)
+    obj = bpy.data.objects.new(name, mesh)
+    scene.collection.objects.link(obj)
+    return obj
+
+
+def box_uv(x, y, z, normal):
+    """A projection along the face's main axis, onto the middle of the picture."""
+    axis = max(range(3), key=lambda i: abs(normal[i]))
+    a, b = [(y, z), (x, z), (x, y)][axis]
+    return 0.5 + 0.7 * a, 0.5 + 0.7 * b
+
+
+def build_motion(scene):
+    skin = textured_material("Skin", "paint.png")
+    wood = textured_material("Wood", "grain.png")
+
+    # Object animation: a crate on a moving, turning cart.
+    cart = bpy.data.objects.new("Cart", None)
+    scene.collection.objects.link(cart)
+    h = 0.25
+    crate_verts = [(-h, -h, -h), (h, -h, -h), (h, h, -h), (-h, h, -h),
+                   (-h, -h, h), (h, -h, h), (h, h, h), (-h, h, h)]
+    crate_faces = [(0, 3, 2, 1), (4, 5, 6, 7), (0, 1, 5, 4), (1, 2, 6, 5), (2, 3, 7, 6), (3, 0, 4, 7)]
+    crate = add_mesh(scene, "Crate", crate_verts, crate_faces, wood, "grain.png", box_uv)
+    crate.parent = cart
+    crate.location = (0.2, 0, 0.4)
+    for frame, place, turn in ((FIRST_FRAME, (1.4, 0.3, 0), 0), (LAST_FRAME, (1.8, -0.2, 0.1), 50)):
+        cart.location = place
+        cart.keyframe_insert("location", frame=frame)
+        cart.rotation_euler = (0, 0, math.radians(turn))
+        cart.keyframe_insert("rotation_euler", frame=frame)
+    for frame, tilt, stretch in ((FIRST_FRAME, 0, (1, 1, 1)), (7, 20, (1.4, 1, 0.8)), (LAST_FRAME, 35, (1.2, 0.9, 1.3))):
+        crate.rotation_euler = (math.radians(tilt), 0, 0)
+        crate.keyframe_insert("rotation_euler", frame=frame)
+        crate.scale = stretch
+        crate.keyframe_insert("scale", frame=frame)
+
+    # Skeletal animation: a body of rings up a column, with a nose at the front (-Y).
+    rings = [(0.0, 0.16, 0.1), (0.45, 0.18, 0.11), (0.9, 0.2, 0.12), (1.2, 0.22, 0.13), (1.45, 0.14, 0.1)]
+    body_verts = []
+    for z, half_x, half_y in rings:
+        body_verts += [(-half_x, -half_y, z), (half_x, -half_y, z), (half_x, half_y, z), (-half_x, half_y, z)]
+    top, nose = len(body_verts), len(body_verts) + 1
+    body_verts += [(0.0, 0.0, 1.7), (0.0, -0.25, 1.55)]
+    body_faces = [(3, 2, 1, 0)]
+    for r in range(len(rings) - 1):
+        a, b = 4 * r, 4 * (r + 1)
+        body_faces += [(a + i, a + (i + 1) % 4, b + (i + 1) % 4, b + i) for i in range(4)]
+    crown = 4 * (len(rings) - 1)
+    body_faces += [(crown + i, crown + (i + 1) % 4, top) for i in range(1, 4)]
+    body_faces += [(crown, crown + 1, nose), (crown, nose, top), (nose, crown + 1, top)]
+    body = add_mesh(scene, "Body", body_verts, body_faces, skin, "paint.png",
+                    lambda x, y, z, n: (0.5 + 0.8 * x + (0.3 * y if abs(n[0]) > 0.5 else 0), 0.05 + 0.5 * z))
+
+    armature = bpy.data.armatures.new("SkeletonData")
+    skeleton = bpy.data.objects.new("Skeleton", armature)
+    scene.collection.objects.link(skeleton)
+    bpy.context.view_layer.objects.active = skeleton
+    bpy.ops.object.mode_set(mode='EDIT')
+    hips = armature.edit_bones.new("Hips")
+    hips.head, hips.tail = (0, 0, 0.0), (0, 0, 0.9)
+    chest = armature.edit_bones.new("Chest")
+    chest.head, chest.tail = (0, 0, 0.9), (0, 0, 1.7)
+    chest.parent = hips
+    bpy.ops.object.mode_set(mode='OBJECT')
+
+    body.parent = skeleton
+    modifier = body.modifiers.new("Armature", 'ARMATURE')
+    modifier.object = skeleton
+    low = body.vertex_groups.new(name="Hips")
+    high = body.vertex_groups.new(name="Chest")
+    low.add([0, 1, 2, 3, 4, 5, 6, 7], 1.0, 'REPLACE')
+    low.add([8, 9, 10, 11], 0.5, 'REPLACE')
+    high.add([8, 9, 10, 11], 0.5, 'REPLACE')
+    high.add(list(range(12, len(body_verts))), 1.0, 'REPLACE')
+
+    for frame, x in ((FIRST_FRAME, 0.0), (LAST_FRAME, -0.4)):
+        skeleton.location = (x, 0, 0)
+        skeleton.keyframe_insert("location", frame=frame)
+    pose_hips, pose_chest = skeleton.pose.bones["Hips"], skeleton.pose.bones["Chest"]
+    for bone in (pose_hips, pose_chest):
+        bone.rotation_mode = 'XYZ'
+    # A bone's own y axis runs along it: up here. Its x axis points to the right (+X).
+    for frame, turn, bend in ((FIRST_FRAME, 0, 0), (7, 25, 35), (LAST_FRAME, -15, 50)):
+        pose_hips.rotation_euler = (0, math.radians(turn), 0)
+        pose_hips.keyframe_insert("rotation_euler", frame=frame)
+        pose_chest.rotation_euler = (math.radians(-bend), 0, 0)
+        pose_chest.keyframe_insert("rotation_euler", frame=frame)
+
+    # Morph animation: a low sphere squashed and bulged by its shape keys.
+    segments, radius, centre = 8, 0.35, (-1.2, 0.6, 0.6)
+    blob_verts = [(centre[0], centre[1], centre[2] - radius)]
+    for ring in (1, 2, 3):
+        polar = math.pi * ring / 4
+        for s in range(segments):
+            azimuth = 2 * math.pi * s / segments
+            blob_verts.append((centre[0] + radius * math.sin(polar) * math.cos(azimuth),
+                               centre[1] + radius * math.sin(polar) * math.sin(azimuth),
+                               centre[2] - radius * math.cos(polar)))
+    blob_verts.append((centre[0], centre[1], centre[2] + radius))
+    last = len(blob_verts) - 1
+    blob_faces = [(0, 1 + (s + 1) % segments, 1 + s) for s in range(segments)]
+    for ring in (0, 1):
+        a, b = 1 + ring * segments, 1 + (ring + 1) * segments
+        blob_faces += [(a + s, a + (s + 1) % segments, b + (s + 1) % segments, b + s) for s in range(segments)]
+    a = 1 + 2 * segments
+    blob_faces += [(a + s, a + (s + 1) % segments, last) for s in range(segments)]
+    blob = add_mesh(scene, "Blob", blob_verts, blob_faces, skin, "paint.png",
+                    lambda x, y, z, n: (0.2 + 0.6 * (x - centre[0]), 0.7 + 0.4 * (z - centre[2]) + 0.2 * (y - centre[1])))
+    blob.location = (0, 0, 0)
+    blob.shape_key_add(name="Basis")
+    squash = blob.shape_key_add(name="Squash")
+    bulge = blob.shape_key_add(name="Bulge")
+    for i, (x, y, z) in enumerate(blob_verts):
+        squash.data[i].co = (centre[0] + 1.3 * (x - centre[0]), centre[1] + 1.3 * (y - centre[1]),
+                             centre[2] + 0.5 * (z - centre[2]))
+        bulge.data[i].co = (x, y - (0.3 if y < centre[1] - 0.1 else 0.0), z + (0.25 if z > centre[2] + 0.1 else 0.0))
+    for frame, s, b in ((FIRST_FRAME, 0.0, 0.0), (5, 0.3, 0.9), (9, 0.8, 0.4), (LAST_FRAME, 1.0, 0.0)):
+        squash.value, bulge.value = s, b
+        squash.keyframe_insert("value", frame=frame)
+        bulge.keyframe_insert("value", frame=frame)
+
+    for obj in (cart, crate, skeleton):
+        linear_keys(obj.animation_data.action)
+    linear_keys(blob.data.shape_keys.animation_data.action)
+    return {"crate": crate, "cart": cart, "body": body, "skeleton": skeleton, "blob": blob}
+
+
+def evaluated_reference(scene, meshes):
+    """Blender's own answer: world positions of the evaluated meshes at every frame."""
+    objects = []
+    for obj in meshes:
+        polygons = []
+        layer = obj.data.uv_layers.active.data
+        for poly in obj.data.polygons:
+            polygons.append([[obj.data.loops[li].vertex_index, layer[li].uv[0], layer[li].uv[1]]
+                             for li in poly.loop_indices])
+        node = obj.active_material.node_tree.nodes["Image Texture"]
+        objects.append({"name": obj.name, "picture": os.path.basename(node.image.filepath),
+                        "polygons": polygons, "positions": []})
+    for frame in range(FIRST_FRAME, LAST_FRAME + 1):
+        scene.frame_set(frame)
+        depsgraph = bpy.context.evaluated_depsgraph_get()
+        for obj, entry in zip(meshes, objects):
+            evaluated = obj.evaluated_get(depsgraph)
+            mesh = evaluated.to_mesh()
+            world = evaluated.matrix_world
+            entry["positions"].append([round(c, 6) for v in mesh.vertices for c in world @ v.co])
+            evaluated.to_mesh_clear()
+    scene.frame_set(FIRST_FRAME)
+    return objects
+
+
+def select_only(objects):
+    for obj in bpy.context.scene.objects:
+        obj.select_set(obj in objects)
+
+
+def motion():
+    bpy.ops.wm.read_factory_settings(use_empty=True)
+    for name, (size, pixel) in PICTURES.items():
+        with open(os.path.join(HERE, name), "wb") as f:
+            f.write(png(size, size, pixel))
+    scene = bpy.context.scene
+    scene.render.fps = 30
+    scene.frame_start = FIRST_FRAME
+    scene.frame_end = LAST_FRAME
+    scene.unit_settings.system = 'METRIC'
+    scene.unit_settings.scale_length = 1.0
+    o = build_motion(scene)
+    meshes = [o["crate"], o["body"], o["blob"]]
+    reference = {
+        "frames_per_second": 30,
+        "first_frame": FIRST_FRAME,
+        "objects": evaluated_reference(scene, meshes),
+        "fixtures": {
+            "motion.gltf": {"objects": ["Crate", "Body", "Blob"], "animated": True},
+            "motion.fbx": {"objects": ["Crate", "Body", "Blob"], "animated": True},
+            "motion.dae": {"objects": ["Crate", "Body"], "animated": True},
+            "motion.obj": {"objects": ["Crate", "Body", "Blob"], "animated": False},
+        },
+    }
+
+    scene.frame_set(FIRST_FRAME)
+    bpy.ops.export_scene.gltf(filepath=os.path.join(HERE, "motion.gltf"), export_format='GLTF_EMBEDDED',
+                              export_animations=True, export_force_sampling=True, export_nla_strips=False,
+                              export_nla_strips_merged_animation_name="Motion")
+    bpy.ops.export_scene.fbx(filepath=os.path.join(HERE, "motion.fbx"), path_mode='RELATIVE',
+                             add_leaf_bones=False, bake_anim=True, bake_anim_use_all_actions=False,
+                             bake_anim_use_nla_strips=False, bake_anim_simplify_factor=0.0)
+    select_only([o["cart"], o["crate"], o["skeleton"], o["body"]])
+    bpy.ops.wm.collada_export(filepath=os.path.join(HERE, "motion.dae"), selected=True,
+                              include_children=False, include_armatures=True, include_animations=True,
+                              export_animation_type_selection='sample', sampling_rate=1,
+                              use_texture_copies=False, triangulate=False)
+    select_only([])
+    scene.frame_set(FIRST_FRAME)
+    bpy.ops.wm.obj_export(filepath=os.path.join(HERE, "motion.obj"), export_animation=False,
+                          apply_modifiers=True, export_selected_objects=False, export_normals=False,
+                          path_mode='RELATIVE')
+    with open(os.path.join(HERE, "motion_reference.json"), "w") as f:
+        json.dump(reference, f, separators=(",", ":"))
+        f.write("\n")
+
+
+figure()
+motion()
