@@ -2,8 +2,11 @@
 // written as a run-length encoded 256-colour PCX file.
 #include "skin/pcx_writer.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <new>
+#include <vector>
 
 #include "export/output_name.h"
 #include "export/quake_export_utility.h"
@@ -20,23 +23,177 @@ constexpr uint16_t kPcxResolution = 300;
 constexpr uint8_t kPcxPaletteMarker = 12;
 constexpr uint8_t kPcxRunFlag = 0xC0;
 
-// Lowest index among the nearest entries; comparing the integer squared
-// distances picks the same entry as comparing their roots.
-uint8_t NearestPaletteIndex(uint8_t red, uint8_t green, uint8_t blue) {
-    uint32_t best = UINT32_MAX;
-    int bestIndex = 0;
-    for (int i = 0; i < kSkinPaletteSize; ++i) {
-        const int dr = red - SkinPalette[i].red;
-        const int dg = green - SkinPalette[i].green;
-        const int db = blue - SkinPalette[i].blue;
-        const uint32_t distance = static_cast<uint32_t>(dr * dr + dg * dg + db * db);
-        if (distance < best) {
-            best = distance;
-            bestIndex = i;
+// The nearest SkinPalette entry of a colour, exactly as a search of all 256
+// entries finds it (integer squared distance, the lowest index on a tie), but
+// with a few comparisons a pixel. The colour cube is cut into cells of
+// 16 x 16 x 16 colours, and each cell keeps only the entries that can be
+// nearest to some colour in it (see RuleOut); a pixel is compared with its
+// cell's entries alone, which stay in index order, so the lowest index still
+// wins a tie. Cells are worked out on first use, from the shorter list of the
+// 32 x 32 x 32 cell around them, so that a skin pays only for the colours it has.
+class PaletteMatcher {
+public:
+    PaletteMatcher() : large_(kLargeCells), cells_(kCells) {
+        for (int i = 0; i < kSkinPaletteSize; ++i) {
+            palette_[i] = Entry{SkinPalette[i].red, SkinPalette[i].green, SkinPalette[i].blue, static_cast<uint8_t>(i)};
         }
+        entries_.reserve(size_t{1} << 14);
     }
-    return static_cast<uint8_t>(bestIndex);
-}
+
+    uint8_t Nearest(uint8_t red, uint8_t green, uint8_t blue) {
+        Cell& cell = cells_[CellOf(red, green, blue, kShift)];
+        if (cell.count == 0) cell = Build(red, green, blue);
+        // The squared distance above the index: the least key is the nearest
+        // entry, and of equally near ones the lowest index. Lists come in pairs
+        // (see Store), and no branch depends on the data.
+        const Entry* e = entries_.data() + cell.first;
+        uint32_t best = UINT32_MAX;
+        for (uint32_t i = 0; i < cell.count; i += 2) {
+            best = std::min(best, Key(red, green, blue, e[i]));
+            best = std::min(best, Key(red, green, blue, e[i + 1]));
+        }
+        return static_cast<uint8_t>(best & 0xFF);
+    }
+
+private:
+    struct Entry {
+        uint8_t red, green, blue, index;
+    };
+    // A cell's entries in entries_; every built cell has some, so a count of
+    // 0 means not built yet.
+    struct Cell {
+        uint32_t first = 0;
+        uint32_t count = 0;
+    };
+    // A cell's colours: lo to hi on each axis, red, green, blue.
+    struct Box {
+        int lo[3];
+        int hi[3];
+    };
+
+    static constexpr int kShift = 4;       // cells of 16 colours a side
+    static constexpr int kLargeShift = 5;  // 32 a side
+    static constexpr size_t kCells = size_t{1} << (3 * (8 - kShift));
+    static constexpr size_t kLargeCells = size_t{1} << (3 * (8 - kLargeShift));
+
+    static size_t CellOf(int red, int green, int blue, int shift) {
+        const int bits = 8 - shift;
+        return static_cast<size_t>(((red >> shift) << (2 * bits)) | ((green >> shift) << bits) | (blue >> shift));
+    }
+
+    static Box BoxOf(int red, int green, int blue, int shift) {
+        const int side = (1 << shift) - 1;
+        const int r = (red >> shift) << shift, g = (green >> shift) << shift, b = (blue >> shift) << shift;
+        return Box{{r, g, b}, {r + side, g + side, b + side}};
+    }
+
+    static uint32_t Key(int red, int green, int blue, const Entry& e) {
+        const int dr = red - e.red, dg = green - e.green, db = blue - e.blue;
+        return (static_cast<uint32_t>(dr * dr + dg * dg + db * db) << 8) | e.index;
+    }
+
+    Cell Build(int red, int green, int blue) {
+        Cell& large = large_[CellOf(red, green, blue, kLargeShift)];
+        if (large.count == 0) {
+            Entry kept[kSkinPaletteSize];
+            const uint32_t n = RuleOut(palette_, kSkinPaletteSize, BoxOf(red, green, blue, kLargeShift), kept);
+            large = Store(kept, n);
+        }
+        Entry from[kSkinPaletteSize];
+        std::copy_n(entries_.begin() + large.first, large.count, from);
+        Entry kept[kSkinPaletteSize];
+        const uint32_t n = RuleOut(from, large.count, BoxOf(red, green, blue, kShift), kept);
+        return Store(kept, n);
+    }
+
+    // Copies to kept, in their order, the entries of from that can be nearest
+    // to some colour of the box, and returns how many. An entry e is ruled
+    // out when another entry f is strictly nearer at every colour of the box,
+    // so that e can neither win nor tie there. Two tests find such an f:
+    // - e's least squared distance to the box exceeds f's greatest;
+    // - |p - e|^2 - |p - f|^2 = 2 p.(f - e) + |e|^2 - |f|^2 is linear in p,
+    //   so it is positive on the whole box when it is at the corner where it
+    //   is least. The entry nearest the box's centre is tried first, as it
+    //   rules out most; then every pair of what is left.
+    static uint32_t RuleOut(const Entry* from, uint32_t count, const Box& box, Entry* kept) {
+        uint32_t least[kSkinPaletteSize];
+        uint32_t bound = UINT32_MAX;
+        for (uint32_t i = 0; i < count; ++i) {
+            const int value[3] = {from[i].red, from[i].green, from[i].blue};
+            uint32_t nearest = 0, farthest = 0;
+            for (int a = 0; a < 3; ++a) {
+                const int inside = std::max(0, box.lo[a] - value[a]) + std::max(0, value[a] - box.hi[a]);
+                const int across = std::max(value[a] - box.lo[a], box.hi[a] - value[a]);
+                nearest += static_cast<uint32_t>(inside * inside);
+                farthest += static_cast<uint32_t>(across * across);
+            }
+            least[i] = nearest;
+            bound = std::min(bound, farthest);
+        }
+        uint32_t n = 0;
+        for (uint32_t i = 0; i < count; ++i) {
+            kept[n] = from[i];
+            n += least[i] <= bound ? 1 : 0;
+        }
+
+        // Doubled coordinates keep the centre whole.
+        uint32_t central = 0, closest = UINT32_MAX;
+        for (uint32_t i = 0; i < n; ++i) {
+            const Entry& e = kept[i];
+            const int dr = 2 * e.red - (box.lo[0] + box.hi[0]);
+            const int dg = 2 * e.green - (box.lo[1] + box.hi[1]);
+            const int db = 2 * e.blue - (box.lo[2] + box.hi[2]);
+            const uint32_t d = static_cast<uint32_t>(dr * dr + dg * dg + db * db);
+            if (d < closest) closest = d, central = i;
+        }
+        const Entry anchor = kept[central];
+        uint32_t m = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const Entry e = kept[i];
+            kept[m] = e;
+            m += Beats(anchor, e, box) ? 0 : 1;
+        }
+
+        bool beaten[kSkinPaletteSize] = {};
+        for (uint32_t i = 0; i < m; ++i) {
+            for (uint32_t j = 0; j < m && !beaten[i]; ++j) beaten[i] = j != i && Beats(kept[j], kept[i], box);
+        }
+        n = 0;
+        for (uint32_t i = 0; i < m; ++i) {
+            kept[n] = kept[i];
+            n += beaten[i] ? 0 : 1;
+        }
+        return n;
+    }
+
+    // Whether f is strictly nearer than e at every colour of the box.
+    static bool Beats(const Entry& f, const Entry& e, const Box& box) {
+        const int fv[3] = {f.red, f.green, f.blue};
+        const int ev[3] = {e.red, e.green, e.blue};
+        int lowest = 0;
+        for (int a = 0; a < 3; ++a) {
+            const int w = fv[a] - ev[a];
+            lowest += 2 * (w > 0 ? box.lo[a] : box.hi[a]) * w + ev[a] * ev[a] - fv[a] * fv[a];
+        }
+        return lowest > 0;
+    }
+
+    // Appends a list, its last entry repeated to make the count even: a
+    // repeated entry gives the same key and changes no result.
+    Cell Store(const Entry* list, uint32_t n) {
+        Cell cell;
+        cell.first = static_cast<uint32_t>(entries_.size());
+        entries_.insert(entries_.end(), list, list + n);
+        if (n % 2) entries_.push_back(list[n - 1]);
+        cell.count = static_cast<uint32_t>(entries_.size()) - cell.first;
+        return cell;
+    }
+
+    Entry palette_[kSkinPaletteSize];
+    std::vector<Cell> large_;
+    std::vector<Cell> cells_;
+    std::vector<Entry> entries_;
+};
 
 void WritePcxHeader(std::FILE* file, int32_t width, int32_t height) {
     PutU8(file, kPcxManufacturer);
@@ -107,10 +264,17 @@ int QuakeExportUtility::QuantizeSkin() {
     skinIndexBuffer = new (std::nothrow) uint8_t[width * height];
     if (!skinIndexBuffer) return 0;
     const size_t stride = static_cast<size_t>(SkinStride(skinWidth));
+    PaletteMatcher matcher;
     for (size_t y = 0; y < height; ++y) {
         const uint8_t* pixel = skinBuffer + y * stride;
+        uint8_t* index = skinIndexBuffer + y * width;
         for (size_t x = 0; x < width; ++x, pixel += 3) {
-            skinIndexBuffer[y * width + x] = NearestPaletteIndex(pixel[2], pixel[1], pixel[0]);
+            // Runs of one colour, common in textures, are matched once.
+            if (x > 0 && pixel[0] == pixel[-3] && pixel[1] == pixel[-2] && pixel[2] == pixel[-1]) {
+                index[x] = index[x - 1];
+            } else {
+                index[x] = matcher.Nearest(pixel[2], pixel[1], pixel[0]);
+            }
         }
     }
     return 1;
