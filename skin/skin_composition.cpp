@@ -63,7 +63,8 @@ int ModelExporter::BlitRegion(const BitmapImage& image, uint8_t* destination, si
         }
     }
     if (!kind) {
-        char text[kErrorTextSize];
+        // Room for the longest name; the latch cuts the text to its own size.
+        char text[BitmapImage::kNameSize + 64];
         std::snprintf(text, sizeof text, "%s is not a known type of bitmap", image.Name());
         LatchError(text, "Filetype error");
         return 0;

@@ -271,8 +271,7 @@ protected:
     // A minimal model file: header with the given fields and frames of no vertices.
     void WriteModel(const std::string& base, const char* ident, int32_t frames, const std::vector<std::string>& names,
                     size_t cutAt = SIZE_MAX) {
-        std::vector<uint8_t> bytes;
-        bytes.insert(bytes.end(), ident, ident + 4);
+        std::vector<uint8_t> bytes(ident, ident + 4);
         const int32_t fields[16] = {8, 8, 8, 40, 0, 0, 0, 0, 1, frames, 68, 68, 68, 68, 68, 68};
         for (int32_t f : fields) PutI32(bytes, f);
         for (const std::string& name : names) {
