@@ -145,6 +145,30 @@ TEST_F(Md2WriterTest, UpdateRewritesOnlyTheChosenRange) {
     }
 }
 
+TEST_F(Md2WriterTest, ANewFileGetsTheBytesOfAWrittenThenUpdatedOne) {
+    // A new file's update takes the frames it already holds for the same host
+    // times; it must come out as if every frame had been captured again.
+    const struct {
+        int32_t start, end;
+        uint32_t first;
+    } ranges[] = {{0, 197, 0}, {0, 197, 3}, {5, 20, 10}, {190, 197, 0}, {3, 3, 250}, {10, 12, 4294967295u}};
+    for (const auto& r : ranges) {
+        SCOPED_TRACE(::testing::Message() << r.start << ".." << r.end << " from " << r.first);
+        std::filesystem::remove(dir / "reused.md2");
+        ASSERT_EQ(utility.SaveModel(PathOf("reused"), r.start, r.end, r.first, 1.0f), 1);
+        ASSERT_EQ(utility.WriteNewModel(PathOf("captured"), 1.0f), 1);
+        ASSERT_EQ(utility.SaveModel(PathOf("captured"), r.start, r.end, r.first, 1.0f), 1);
+        EXPECT_EQ(ReadBytes(dir / "reused.md2"), ReadBytes(dir / "captured.md2"));
+    }
+}
+
+TEST_F(Md2WriterTest, ANewFileWithTheDefaultRangeCapturesEachFrameOnce) {
+    quad.quad->evaluations = 0;
+    ASSERT_EQ(SaveAll("model"), 1);
+    // A capture evaluates the node twice: once to count, once to fill.
+    EXPECT_EQ(quad.quad->evaluations, 2 * 198);
+}
+
 TEST_F(Md2WriterTest, ExistingModelKeepsItsSkinLayout) {
     ASSERT_EQ(SaveAll("model"), 1);
     const std::vector<uint8_t> before = ReadBytes(dir / "model.md2");
