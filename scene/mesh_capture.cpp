@@ -205,6 +205,10 @@ int ModelExporter::CaptureMeshes(int32_t first, uint32_t count, ExportVertex** v
         const bool hasUVs = mesh.getNumTVerts() > 0;
         const bool hasColours = mesh.getNumVertCol() > 0;
 
+        // Faces in a row with one material id name the same bitmap: the
+        // material is looked up again only when the id changes.
+        uint32_t lastMatId = 0;
+        const char* lastName = nullptr;
         for (int f = 0; f < nf; ++f) {
             const Face& hostFace = mesh.faces[static_cast<size_t>(f)];
             ExportFace& face = faceArray[F + f];
@@ -213,7 +217,12 @@ int ModelExporter::CaptureMeshes(int32_t first, uint32_t count, ExportVertex** v
             }
             if (options & CAPTURE_FACE_FLAGS) CopyFlags(faceBlocks[f], face.head);
             face.smoothGroup = hostFace.smGroup;
-            GetFaceMapName(node, hostFace.getMatID(), &face.fileName);
+            if (f == 0 || hostFace.getMatID() != lastMatId) {
+                lastMatId = hostFace.getMatID();
+                lastName = nullptr;
+                GetFaceMapName(node, lastMatId, &lastName);
+            }
+            face.fileName = lastName;
             if (hasUVs) CornerUVs(mesh, f, options, face.u, face.v);
             if (hasColours) {
                 const TVFace& cf = mesh.vcFace[static_cast<size_t>(f)];
