@@ -30,14 +30,13 @@ Point3 ToWorld(const Matrix3& tm, const Point3& p) {
 // vertex k of texture face f; clamping runs over all six values before snapping.
 void CornerUVs(const Mesh& mesh, int f, int32_t options, float u[3], float v[3]) {
     const TVFace& tf = mesh.tvFace[static_cast<size_t>(f)];
-    float* values[6];
     for (int k = 0; k < 3; ++k) {
         const Point3& tv = mesh.tVerts[tf.t[k]];
         u[k] = tv.x;
         v[k] = tv.y;
-        values[2 * k] = &u[k];
-        values[2 * k + 1] = &v[k];
     }
+    if (!(options & (CAPTURE_CLAMP_UV | CAPTURE_SNAP_UV))) return;
+    float* const values[6] = {&u[0], &v[0], &u[1], &v[1], &u[2], &v[2]};
     if (options & CAPTURE_CLAMP_UV) {
         for (float* x : values) {
             if (*x > 1.0) *x = 1.0f;

@@ -28,29 +28,32 @@ constexpr uint8_t kPcxRunFlag = 0xC0;
 // with a few comparisons a pixel. The colour cube is cut into cells of
 // 16 x 16 x 16 colours, and each cell keeps only the entries that can be
 // nearest to some colour in it (see RuleOut); a pixel is compared with its
-// cell's entries alone, which stay in index order, so the lowest index still
-// wins a tie. Cells are worked out on first use, from the shorter list of the
-// 32 x 32 x 32 cell around them, so that a skin pays only for the colours it has.
+// cell's entries alone. Cells are worked out on first use, from the shorter
+// list of the 32 x 32 x 32 cell around them, so that a skin pays only for the
+// colours it has.
 class PaletteMatcher {
 public:
     PaletteMatcher() : large_(kLargeCells), cells_(kCells) {
         for (int i = 0; i < kSkinPaletteSize; ++i) {
             palette_[i] = Entry{SkinPalette[i].red, SkinPalette[i].green, SkinPalette[i].blue, static_cast<uint8_t>(i)};
         }
-        entries_.reserve(size_t{1} << 14);
+        entries_.reserve(size_t{1} << 12);
+        terms_.reserve(size_t{1} << 14);
     }
 
     uint8_t Nearest(uint8_t red, uint8_t green, uint8_t blue) {
         Cell& cell = cells_[CellOf(red, green, blue, kShift)];
         if (cell.count == 0) cell = Build(red, green, blue);
-        // The squared distance above the index: the least key is the nearest
-        // entry, and of equally near ones the lowest index. Lists come in pairs
-        // (see Store), and no branch depends on the data.
-        const Entry* e = entries_.data() + cell.first;
+        // The colour's place in its cell, blue lowest (see Term).
+        const uint64_t place = uint64_t{blue & 15u} | uint64_t{green & 15u} << 16 | uint64_t{red & 15u} << 32;
+        const Term* term = terms_.data() + cell.first;
         uint32_t best = UINT32_MAX;
-        for (uint32_t i = 0; i < cell.count; i += 2) {
-            best = std::min(best, Key(red, green, blue, e[i]));
-            best = std::min(best, Key(red, green, blue, e[i + 1]));
+        // Lists come in fours (see Build), and no branch depends on the colour.
+        for (uint32_t i = 0; i < cell.count; i += 4) {
+            for (int j = 0; j < 4; ++j) {
+                const uint32_t cross = static_cast<uint32_t>((term[i + j].axes * place) >> 32) & 0xFFFF;
+                best = std::min(best, term[i + j].key + (cross << 9));
+            }
         }
         return static_cast<uint8_t>(best & 0xFF);
     }
@@ -59,8 +62,21 @@ private:
     struct Entry {
         uint8_t red, green, blue, index;
     };
-    // A cell's entries in entries_; every built cell has some, so a count of
-    // 0 means not built yet.
+    // Entry e of a cell whose first colour is lo. For a colour p = lo + d of
+    // the cell (d from 0 to 15 on each axis), with c = lo - e,
+    //   |p - e|^2 = sum c^2 + 2 sum (c + 255) d + (sum d^2 - 510 sum d),
+    // and the bracket is the same for every entry, so sum c^2 + 2 sum (c + 255) d
+    // orders the entries as their distances do. key holds sum c^2 above the
+    // entry's index: the least key + (sum (c + 255) d << 9) is the nearest
+    // entry, and of equally near ones the lowest index. axes holds the three
+    // c + 255 in 16-bit fields, red lowest; times d with blue lowest, the
+    // product holds sum (c + 255) d, which stays below 2^15, in bits 32 to 47,
+    // and nothing carries into them from the fields below.
+    struct Term {
+        uint64_t axes;
+        uint32_t key;
+    };
+    // A cell's list; every built cell has some, so a count of 0 means not built yet.
     struct Cell {
         uint32_t first = 0;
         uint32_t count = 0;
@@ -87,23 +103,31 @@ private:
         return Box{{r, g, b}, {r + side, g + side, b + side}};
     }
 
-    static uint32_t Key(int red, int green, int blue, const Entry& e) {
-        const int dr = red - e.red, dg = green - e.green, db = blue - e.blue;
-        return (static_cast<uint32_t>(dr * dr + dg * dg + db * db) << 8) | e.index;
-    }
-
     Cell Build(int red, int green, int blue) {
         Cell& large = large_[CellOf(red, green, blue, kLargeShift)];
-        if (large.count == 0) {
-            Entry kept[kSkinPaletteSize];
-            const uint32_t n = RuleOut(palette_, kSkinPaletteSize, BoxOf(red, green, blue, kLargeShift), kept);
-            large = Store(kept, n);
-        }
-        Entry from[kSkinPaletteSize];
-        std::copy_n(entries_.begin() + large.first, large.count, from);
         Entry kept[kSkinPaletteSize];
-        const uint32_t n = RuleOut(from, large.count, BoxOf(red, green, blue, kShift), kept);
-        return Store(kept, n);
+        if (large.count == 0) {
+            const uint32_t n = RuleOut(palette_, kSkinPaletteSize, BoxOf(red, green, blue, kLargeShift), kept);
+            large.first = static_cast<uint32_t>(entries_.size());
+            large.count = n;
+            entries_.insert(entries_.end(), kept, kept + n);
+        }
+        const Box box = BoxOf(red, green, blue, kShift);
+        const uint32_t n = RuleOut(entries_.data() + large.first, large.count, box, kept);
+        Cell cell;
+        cell.first = static_cast<uint32_t>(terms_.size());
+        for (uint32_t i = 0; i < n; ++i) {
+            const int c[3] = {box.lo[0] - kept[i].red, box.lo[1] - kept[i].green, box.lo[2] - kept[i].blue};
+            Term term;
+            term.axes = uint64_t(c[0] + 255) | uint64_t(c[1] + 255) << 16 | uint64_t(c[2] + 255) << 32;
+            term.key = static_cast<uint32_t>(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]) << 8 | kept[i].index;
+            terms_.push_back(term);
+        }
+        // The last term repeated up to a multiple of four: it gives the same
+        // key again and changes no result.
+        while ((terms_.size() - cell.first) % 4 != 0) terms_.push_back(terms_.back());
+        cell.count = static_cast<uint32_t>(terms_.size()) - cell.first;
+        return cell;
     }
 
     // Copies to kept, in their order, the entries of from that can be nearest
@@ -178,21 +202,11 @@ private:
         return lowest > 0;
     }
 
-    // Appends a list, its last entry repeated to make the count even: a
-    // repeated entry gives the same key and changes no result.
-    Cell Store(const Entry* list, uint32_t n) {
-        Cell cell;
-        cell.first = static_cast<uint32_t>(entries_.size());
-        entries_.insert(entries_.end(), list, list + n);
-        if (n % 2) entries_.push_back(list[n - 1]);
-        cell.count = static_cast<uint32_t>(entries_.size()) - cell.first;
-        return cell;
-    }
-
     Entry palette_[kSkinPaletteSize];
     std::vector<Cell> large_;
     std::vector<Cell> cells_;
-    std::vector<Entry> entries_;
+    std::vector<Entry> entries_;  // the large cells' lists
+    std::vector<Term> terms_;     // the cells' lists
 };
 
 void WritePcxHeader(std::FILE* file, int32_t width, int32_t height) {

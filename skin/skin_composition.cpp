@@ -63,9 +63,8 @@ int ModelExporter::BlitRegion(const BitmapImage& image, uint8_t* destination, si
         }
     }
     if (!kind) {
-        // Room for the longest name; the latch cuts the text to its own size.
-        char text[BitmapImage::kNameSize + 64];
-        std::snprintf(text, sizeof text, "%s is not a known type of bitmap", image.Name());
+        char text[kErrorTextSize];
+        std::snprintf(text, sizeof text, "%.200s is not a known type of bitmap", image.Name());
         LatchError(text, "Filetype error");
         return 0;
     }
