@@ -40,8 +40,10 @@ out=$(mktemp -d /tmp/vorn-export-bench-XXXXXX)
 trap 'rm -rf "$out"' EXIT
 
 # measure NAME PREPARE COMMAND...: runs COMMAND warmup + runs times, PREPARE
-# (a file to delete, or "") before each; prints "NAME median_ms min_ms max_ms
-# peak_mib" and leaves the median in $median_ms, the peak in $peak_mib.
+# (a file to delete, or "") before each; prints the median, least and greatest
+# wall time, the median processor time (user + system: what the run costs
+# whatever else the machine is doing) and the peak memory, and leaves the
+# median wall time in $median_ms.
 measure() {
   local name=$1 prepare=$2
   shift 2
@@ -49,12 +51,12 @@ measure() {
   result=$(python3 - "$runs" "$warmup" "$prepare" "$@" <<'PY'
 import os, statistics, subprocess, sys, time
 runs, warmup, prepare, command = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3], sys.argv[4:]
-walls, peaks = [], []
+walls, cpus, peaks = [], [], []
 for i in range(warmup + runs):
     if prepare and os.path.exists(prepare):
         os.remove(prepare)
     start = time.perf_counter()
-    child = subprocess.Popen(command, stdout=subprocess.DEVNULL)
+    child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _, status, usage = os.wait4(child.pid, 0)
     wall = time.perf_counter() - start
     child.returncode = os.waitstatus_to_exitcode(status)
@@ -63,15 +65,17 @@ for i in range(warmup + runs):
         sys.exit(0)
     if i >= warmup:
         walls.append(wall * 1000.0)
+        cpus.append((usage.ru_utime + usage.ru_stime) * 1000.0)
         peaks.append(usage.ru_maxrss / 1024.0)  # KiB on Linux
-print("%.1f %.1f %.1f %.1f" % (statistics.median(walls), min(walls), max(walls), max(peaks)))
+print("%.1f %.1f %.1f %.1f %.1f" % (statistics.median(walls), min(walls), max(walls), statistics.median(cpus),
+                                   max(peaks)))
 PY
 )
   if [[ $result == FAILED* ]]; then
     printf '%-28s %s\n' "$name" "$result"
     return 1
   fi
-  read -r median_ms min_ms max_ms peak_mib <<<"$result"
+  read -r median_ms min_ms max_ms cpu_ms peak_mib <<<"$result"
   if command -v hyperfine >/dev/null; then
     local json=$out/hyperfine.json
     local prep=()
@@ -83,8 +87,8 @@ import json, sys
 r = json.load(open(sys.argv[1]))["results"][0]
 print("%.1f %.1f %.1f" % (r["median"] * 1000, r["min"] * 1000, r["max"] * 1000))' "$json")"
   fi
-  printf '%-28s median %7.1f ms  (min %.1f, max %.1f)  peak %6.1f MiB\n' "$name" "$median_ms" "$min_ms" \
-    "$max_ms" "$peak_mib"
+  printf '%-24s median %6.1f ms (min %.1f, max %.1f)  cpu %6.1f ms  peak %5.1f MiB\n' "$name" "$median_ms" \
+    "$min_ms" "$max_ms" "$cpu_ms" "$peak_mib"
 }
 
 verdict() {  # WHAT VALUE LIMIT

@@ -56,10 +56,38 @@ int32_t TruncToInt(float value) {
     return static_cast<int32_t>(value);
 }
 
-uint8_t QuantizeCoordinate(float value, float translate, float scale) {
-    if (scale == 0.0f) return 0;
-    const float q = (value - translate) / scale;
-    return static_cast<uint8_t>(TruncToInt(q) & 0xFF);
+// The least and the greatest of c[0] .. c[n - 1] (n > 0), as a scan from c[0]
+// that takes a value only when it is strictly less (greater) finds them: the
+// first of equal values, so that the sign of a zero is that scan's too, and
+// NaN only when c[0] is one. Four scans side by side, each over every fourth
+// value, do not wait on one another.
+void Bounds(const float* c, size_t n, float* least, float* greatest) {
+    float lo[4] = {c[0], c[0], c[0], c[0]};
+    float hi[4] = {c[0], c[0], c[0], c[0]};
+    size_t i = 1;
+    for (; i + 4 <= n; i += 4) {
+        for (int k = 0; k < 4; ++k) {
+            if (c[i + k] < lo[k]) lo[k] = c[i + k];
+            if (c[i + k] > hi[k]) hi[k] = c[i + k];
+        }
+    }
+    for (; i < n; ++i) {
+        if (c[i] < lo[0]) lo[0] = c[i];
+        if (c[i] > hi[0]) hi[0] = c[i];
+    }
+    for (int k = 1; k < 4; ++k) {
+        if (lo[k] < lo[0]) lo[0] = lo[k];
+        if (hi[k] > hi[0]) hi[0] = hi[k];
+    }
+    // Equal values differ only in the sign of a zero: take the first zero's.
+    for (float* bound : {&lo[0], &hi[0]}) {
+        if (*bound != 0.0f) continue;
+        size_t first = 0;
+        while (c[first] != 0.0f) ++first;
+        *bound = c[first];
+    }
+    *least = lo[0];
+    *greatest = hi[0];
 }
 
 // Little-endian fields stored at p: the frames are sized first and filled in place.
@@ -217,26 +245,22 @@ int QuakeExportUtility::EncodeFrame(TimeValue t, const char* name, float scale, 
         return 0;
     }
 
-    // A quarter turn about z, then the scale factor.
-    std::vector<float> xyz(static_cast<size_t>(v) * 3);
-    for (int32_t i = 0; i < v; ++i) {
+    // A quarter turn about z, then the scale factor; one row of values per
+    // axis, so that each pass below runs down one row.
+    const size_t n = static_cast<size_t>(v);
+    std::vector<float> turned(n * 3);
+    float* const axis[3] = {turned.data(), turned.data() + n, turned.data() + 2 * n};
+    for (size_t i = 0; i < n; ++i) {
         const ExportVertex& p = frameVertices[i];
-        xyz[3 * i + 0] = -p.y * scale;
-        xyz[3 * i + 1] = p.x * scale;
-        xyz[3 * i + 2] = p.z * scale;
+        axis[0][i] = -p.y * scale;
+        axis[1][i] = p.x * scale;
+        axis[2][i] = p.z * scale;
     }
 
     float minimum[3] = {0, 0, 0};
     float maximum[3] = {0, 0, 0};
-    if (v > 0) {
-        for (int a = 0; a < 3; ++a) minimum[a] = maximum[a] = xyz[a];
-        for (int32_t i = 1; i < v; ++i) {
-            for (int a = 0; a < 3; ++a) {
-                const float c = xyz[3 * i + a];
-                if (c < minimum[a]) minimum[a] = c;
-                if (c > maximum[a]) maximum[a] = c;
-            }
-        }
+    if (n > 0) {
+        for (int a = 0; a < 3; ++a) Bounds(axis[a], n, &minimum[a], &maximum[a]);
     }
     float frameScale[3];
     for (int a = 0; a < 3; ++a) {
@@ -245,15 +269,18 @@ int QuakeExportUtility::EncodeFrame(TimeValue t, const char* name, float scale, 
     }
 
     const size_t at = out.size();
-    out.resize(at + static_cast<size_t>(Md2FrameSize(v)));
+    out.resize(at + static_cast<size_t>(Md2FrameSize(v)));  // zeros: the light-normal indices stay 0
     uint8_t* p = out.data() + at;
     for (int a = 0; a < 3; ++a) StoreF32(p + 4 * a, frameScale[a]);
     for (int a = 0; a < 3; ++a) StoreF32(p + 12 + 4 * a, minimum[a]);
     StoreFrameName(p + kFrameNameOffset, name);
-    p += kMd2FrameHeaderSize;
-    for (int32_t i = 0; i < v; ++i, p += 4) {
-        for (int a = 0; a < 3; ++a) p[a] = QuantizeCoordinate(xyz[3 * i + a], minimum[a], frameScale[a]);
-        p[3] = 0;  // light-normal index
+    uint8_t* const bytes = p + kMd2FrameHeaderSize;
+    for (int a = 0; a < 3; ++a) {
+        // A flat axis has scale 0, and every vertex byte 0 on it.
+        if (frameScale[a] == 0.0f) continue;
+        const float* c = axis[a];
+        const float translate = minimum[a], s = frameScale[a];
+        for (size_t i = 0; i < n; ++i) bytes[4 * i + a] = static_cast<uint8_t>(TruncToInt((c[i] - translate) / s) & 0xFF);
     }
     return 1;
 }
