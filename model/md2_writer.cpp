@@ -232,8 +232,9 @@ int QuakeExportUtility::EncodeFrame(TimeValue t, const char* name, float scale, 
     frameFaces = nullptr;
     int32_t v = 0;
     int32_t f = 0;
+    // Only the positions of a frame's capture are written.
     const int captured = engine.CaptureMeshes(0, static_cast<uint32_t>(engine.nodeCount), &frameVertices,
-                                              &frameFaces, &v, &f, CAPTURE_WORLD_SPACE, t);
+                                              &frameFaces, &v, &f, CAPTURE_WORLD_SPACE | CAPTURE_VERTICES_ONLY, t);
     if (!captured) return 0;
     if (v != vertexCount || f != faceCount) {
         // Frames of another vertex count would not fit the file.

@@ -145,9 +145,10 @@ int ModelExporter::CaptureMeshes(int32_t first, uint32_t count, ExportVertex** v
         *vertexCount = static_cast<int32_t>(totalVertices);
     }
 
+    const bool keepFaces = (options & CAPTURE_VERTICES_ONLY) == 0;
     ExportVertex* vertexArray = new (std::nothrow) ExportVertex[static_cast<size_t>(totalVertices)]();
-    ExportFace* faceArray = new (std::nothrow) ExportFace[static_cast<size_t>(totalFaces)]();
-    if (!vertexArray || !faceArray) {
+    ExportFace* faceArray = keepFaces ? new (std::nothrow) ExportFace[static_cast<size_t>(totalFaces)]() : nullptr;
+    if (!vertexArray || (keepFaces && !faceArray)) {
         delete[] vertexArray;
         delete[] faceArray;
         *vertices = nullptr;
@@ -208,7 +209,7 @@ int ModelExporter::CaptureMeshes(int32_t first, uint32_t count, ExportVertex** v
         // material is looked up again only when the id changes.
         uint32_t lastMatId = 0;
         const char* lastName = nullptr;
-        for (int f = 0; f < nf; ++f) {
+        for (int f = 0; f < nf && keepFaces; ++f) {
             const Face& hostFace = mesh.faces[static_cast<size_t>(f)];
             ExportFace& face = faceArray[F + f];
             for (int k = 0; k < 3; ++k) {
