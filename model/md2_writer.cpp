@@ -362,7 +362,17 @@ int QuakeExportUtility::SaveModel(char* path, int32_t startIndex, int32_t endInd
 
     // A new file holds scene frame j at slot j, captured at FrameTime(0, j, 0).
     // A slot of the range whose time is one of those gets the same capture,
-    // so its bytes are taken from there, under the slot's own name.
+    // so its bytes are taken from there, under the slot's own name. When the
+    // range starts at the scene frame of its own index (the panel's default),
+    // every slot holds already what the update would write there.
+    if (created && firstFrame == static_cast<uint32_t>(startIndex)) {
+        if (std::fclose(file) != 0) {
+            RemoveHostFile(path);
+            engine.LatchError("Could not write the model's frames", kFileError);
+            return 0;
+        }
+        return 1;
+    }
     const int64_t newFrames = created ? GetI32(newFile.data() + MD2_OFS_FRAMES) : 0;
     std::vector<uint8_t> frames;
     frames.reserve(static_cast<size_t>(last - first));

@@ -151,7 +151,7 @@ TEST_F(Md2WriterTest, ANewFileGetsTheBytesOfAWrittenThenUpdatedOne) {
     const struct {
         int32_t start, end;
         uint32_t first;
-    } ranges[] = {{0, 197, 0}, {0, 197, 3}, {5, 20, 10}, {190, 197, 0}, {3, 3, 250}, {10, 12, 4294967295u}};
+    } ranges[] = {{0, 197, 0}, {5, 20, 5}, {0, 197, 3}, {5, 20, 10}, {190, 197, 0}, {3, 3, 250}, {10, 12, 4294967295u}};
     for (const auto& r : ranges) {
         SCOPED_TRACE(::testing::Message() << r.start << ".." << r.end << " from " << r.first);
         std::filesystem::remove(dir / "reused.md2");
