@@ -131,9 +131,30 @@ Mesh SceneNode::MeshAt(TimeValue t) const {
     return m;
 }
 
+namespace {
+
+// The evaluated object of a node whose vertices nothing moves: its mesh at any
+// time is the node's own, so it is handed out as it stands instead of copied.
+class NodeMeshObject : public TriObject {
+public:
+    explicit NodeMeshObject(SceneNode* node) : node_(node) {}
+    SClass_ID SuperClassID() override { return node_->superClass; }
+    int CanConvertToType(Class_ID type) override { return type == triObjectClassID; }
+    Object* ConvertToType(TimeValue, Class_ID type) override { return type == triObjectClassID ? this : nullptr; }
+    void DeleteThis() override {}
+    Mesh& GetMesh() override { return node_->mesh; }
+
+private:
+    SceneNode* node_;
+};
+
+}  // namespace
+
 const ObjectState& SceneNode::EvalWorldState(TimeValue t, int) {
     ++evaluations;
-    if (convertible && hasMesh && !conversionCreates) {
+    if (convertible && hasMesh && !conversionCreates && vertexKeys.empty() && !deformAt) {
+        if (!dynamic_cast<NodeMeshObject*>(evaluated_.get())) evaluated_ = std::make_unique<NodeMeshObject>(this);
+    } else if (convertible && hasMesh && !conversionCreates) {
         // The node's own evaluated object is evaluated again in place.
         auto* tri = dynamic_cast<SceneTriObject*>(evaluated_.get());
         if (!tri) {
