@@ -107,13 +107,13 @@ private:
         Cell& large = large_[CellOf(red, green, blue, kLargeShift)];
         Entry kept[kSkinPaletteSize];
         if (large.count == 0) {
-            const uint32_t n = RuleOut(palette_, kSkinPaletteSize, BoxOf(red, green, blue, kLargeShift), kept);
+            const uint32_t n = RuleOut(palette_, kSkinPaletteSize, BoxOf(red, green, blue, kLargeShift), kept, false);
             large.first = static_cast<uint32_t>(entries_.size());
             large.count = n;
             entries_.insert(entries_.end(), kept, kept + n);
         }
         const Box box = BoxOf(red, green, blue, kShift);
-        const uint32_t n = RuleOut(entries_.data() + large.first, large.count, box, kept);
+        const uint32_t n = RuleOut(entries_.data() + large.first, large.count, box, kept, true);
         Cell cell;
         cell.first = static_cast<uint32_t>(terms_.size());
         for (uint32_t i = 0; i < n; ++i) {
@@ -138,8 +138,9 @@ private:
     // - |p - e|^2 - |p - f|^2 = 2 p.(f - e) + |e|^2 - |f|^2 is linear in p,
     //   so it is positive on the whole box when it is at the corner where it
     //   is least. The entry nearest the box's centre is tried first, as it
-    //   rules out most; then every pair of what is left.
-    static uint32_t RuleOut(const Entry* from, uint32_t count, const Box& box, Entry* kept) {
+    //   rules out most; then, with pairs, every pair of what is left (worth
+    //   its cost only for the lists that pixels are compared with).
+    static uint32_t RuleOut(const Entry* from, uint32_t count, const Box& box, Entry* kept, bool pairs) {
         uint32_t least[kSkinPaletteSize];
         uint32_t bound = UINT32_MAX;
         for (uint32_t i = 0; i < count; ++i) {
@@ -178,6 +179,7 @@ private:
             m += Beats(anchor, e, box) ? 0 : 1;
         }
 
+        if (!pairs) return m;
         bool beaten[kSkinPaletteSize] = {};
         for (uint32_t i = 0; i < m; ++i) {
             for (uint32_t j = 0; j < m && !beaten[i]; ++j) beaten[i] = j != i && Beats(kept[j], kept[i], box);
