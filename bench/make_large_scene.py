@@ -204,8 +204,8 @@ def json_scene():
 # The glTF scene: one skinned mesh, a joint per torus
 
 def to_gltf(p):
-    # Host z-up to glTF y-up, host units to metres (1 unit = 1 cm).
-    return (p[0] / 100.0, p[2] / 100.0, -p[1] / 100.0)
+    # Host z-up to glTF y-up; a host unit is a metre, as the scene loader reads glTF.
+    return (p[0], p[2], -p[1])
 
 
 def quaternion(r):
@@ -332,7 +332,7 @@ def gltf_scene():
     # The root sways a little, so every vertex also follows a second joint.
     sway = []
     for f in range(FRAMES):
-        sway.extend((0.0, 0.02 * math.sin(2.0 * math.pi * f / FRAMES), 0.0))
+        sway.extend((0.0, 2.0 * math.sin(2.0 * math.pi * f / FRAMES), 0.0))
     samplers.append({'input': time_accessor, 'interpolation': 'LINEAR',
                      'output': buf.add('f', sway, FLOAT, 'VEC3', FRAMES)})
     channels.append({'sampler': len(samplers) - 1, 'target': {'node': 1, 'path': 'translation'}})
