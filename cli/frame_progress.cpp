@@ -5,7 +5,7 @@
 namespace md2export {
 
 std::vector<PlannedFrame> PlanFrameWrites(const std::vector<std::string>& names, int start, int end,
-                                          bool modelExists) {
+                                          uint32_t firstFrame, bool modelExists) {
     std::vector<PlannedFrame> plan;
     const int count = static_cast<int>(names.size());
     if (!modelExists) {
@@ -13,7 +13,11 @@ std::vector<PlannedFrame> PlanFrameWrites(const std::vector<std::string>& names,
     }
     if (start < 0 || end < start || end >= count) return plan;
     const int range = end - start + 1;
-    for (int i = start; i <= end; ++i) plan.push_back({"rewriting", i - start + 1, range, names[static_cast<size_t>(i)]});
+    for (int i = start; i <= end; ++i) {
+        const uint32_t sceneFrame = firstFrame + static_cast<uint32_t>(i) - static_cast<uint32_t>(start);
+        if (!modelExists && sceneFrame < static_cast<uint32_t>(count)) continue;  // taken from the new model
+        plan.push_back({"rewriting", i - start + 1, range, names[static_cast<size_t>(i)]});
+    }
     return plan;
 }
 

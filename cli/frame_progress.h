@@ -7,6 +7,7 @@
 // first, and every later question to that same node starts the next frame.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -23,11 +24,13 @@ struct PlannedFrame {
     std::string name;
 };
 
-// The frame writes of one save, in order. A new model gets every name of the
-// list, then the chosen range start..end rewritten over them; an existing
-// model only the rewritten range.
+// The frame captures of one save, in order. A new model gets every name of the
+// list, then the chosen range start..end rewritten over them; the writer takes
+// a rewritten frame from the new model when that holds the same scene frame
+// (first frame + i - start within the list), so only the others are captured
+// again. An existing model gets only the rewritten range.
 std::vector<PlannedFrame> PlanFrameWrites(const std::vector<std::string>& names, int start, int end,
-                                          bool modelExists);
+                                          uint32_t firstFrame, bool modelExists);
 
 class FrameProgress {
 public:

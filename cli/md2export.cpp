@@ -459,7 +459,8 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
 
     const bool modelExisted = IsRegularFile(names.local.model);
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
-    FrameProgress progress(PlanFrameWrites(list, start, end, modelExisted), showProgress ? stderr : nullptr);
+    FrameProgress progress(PlanFrameWrites(list, start, end, user.ReadNumber(IDC_FIRST_FRAME), modelExisted),
+                           showProgress ? stderr : nullptr);
     user.host().transformObserver = [&progress](INode* node, TimeValue) { progress.NodeTransformed(node); };
     std::vector<OpenedFile> opened;
     standin::SetWriteObserver(

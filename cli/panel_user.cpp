@@ -50,6 +50,11 @@ void PanelUser::ChooseEnd(int index) {
 
 void PanelUser::Type(int controlId, const std::string& text) { standin::user::TypeText(panel_, controlId, text); }
 
+uint32_t PanelUser::ReadNumber(int controlId) const {
+    BOOL translated = FALSE;
+    return GetDlgItemInt(panel_, controlId, &translated, FALSE);
+}
+
 void PanelUser::Tick(int controlId) { standin::user::ClickButton(panel_, controlId); }
 
 std::vector<ShownMessage> PanelUser::SaveModel(const std::string& path) {

@@ -3,6 +3,7 @@
 // and reads back the message boxes the plug-in showed.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,8 @@ public:
     void ChooseEnd(int index);
     // Types text into an edit of the panel.
     void Type(int controlId, const std::string& text);
+    // A field's text as the panel reads a number from it (GetDlgItemInt).
+    uint32_t ReadNumber(int controlId) const;
     // Clicks a check box, which toggles it.
     void Tick(int controlId);
     // "Save md2", answering its Save As dialog with path.

@@ -29,6 +29,9 @@ enum : int32_t {
     CAPTURE_VERTEX_FLAGS = 8,
     CAPTURE_CLAMP_UV = 16,
     CAPTURE_SNAP_UV = 32,
+    // Faces are counted and checked but not kept (the face array comes back
+    // null): what the model writer needs of every frame is the positions.
+    CAPTURE_VERTICES_ONLY = 64,
 };
 
 // Texture collection options.

@@ -56,17 +56,172 @@ int32_t TruncToInt(float value) {
     return static_cast<int32_t>(value);
 }
 
-uint8_t QuantizeCoordinate(float value, float translate, float scale) {
-    if (scale == 0.0f) return 0;
-    const float q = (value - translate) / scale;
-    return static_cast<uint8_t>(TruncToInt(q) & 0xFF);
+// The least and the greatest of c[0] .. c[n - 1] (n > 0), as a scan from c[0]
+// that takes a value only when it is strictly less (greater) finds them: the
+// first of equal values, so that the sign of a zero is that scan's too, and
+// NaN only when c[0] is one. Four scans side by side, each over every fourth
+// value, do not wait on one another.
+void Bounds(const float* c, size_t n, float* least, float* greatest) {
+    float lo[4] = {c[0], c[0], c[0], c[0]};
+    float hi[4] = {c[0], c[0], c[0], c[0]};
+    size_t i = 1;
+    for (; i + 4 <= n; i += 4) {
+        for (int k = 0; k < 4; ++k) {
+            if (c[i + k] < lo[k]) lo[k] = c[i + k];
+            if (c[i + k] > hi[k]) hi[k] = c[i + k];
+        }
+    }
+    for (; i < n; ++i) {
+        if (c[i] < lo[0]) lo[0] = c[i];
+        if (c[i] > hi[0]) hi[0] = c[i];
+    }
+    for (int k = 1; k < 4; ++k) {
+        if (lo[k] < lo[0]) lo[0] = lo[k];
+        if (hi[k] > hi[0]) hi[0] = hi[k];
+    }
+    // Equal values differ only in the sign of a zero: take the first zero's.
+    for (float* bound : {&lo[0], &hi[0]}) {
+        if (*bound != 0.0f) continue;
+        size_t first = 0;
+        while (c[first] != 0.0f) ++first;
+        *bound = c[first];
+    }
+    *least = lo[0];
+    *greatest = hi[0];
 }
+
+// Little-endian fields stored at p: the frames are sized first and filled in place.
+void StoreU32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+void StoreF32(uint8_t* p, float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    StoreU32(p, bits);
+}
+
+// A frame's 16-byte name field: the name cut to 15 characters, the rest zeros.
+void StoreFrameName(uint8_t* p, const char* name) {
+    char field[kMd2FrameNameSize] = {};
+    std::strncpy(field, name, kMd2FrameNameSize - 1);
+    std::memcpy(p, field, kMd2FrameNameSize);
+}
+
+constexpr size_t kFrameNameOffset = 24;
 
 bool WriteAll(std::FILE* file, const std::vector<uint8_t>& bytes) {
     return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
 bool FitsShort(int32_t v) { return v >= -32768 && v <= 32767; }
+
+// Writes a complete new model file from the utility's state; out is left
+// holding the file's bytes (cleared first).
+int WriteModelFile(QuakeExportUtility& u, char* path, float scale, std::vector<uint8_t>& out) {
+    if (!FormOutputName(path, kPathBufferSize, ".md2")) {
+        u.engine.LatchError("Model file name too long for its extension", kFileError);
+        return 0;
+    }
+    const int32_t V = u.vertexCount;
+    const int32_t T = u.faceCount;
+    const int32_t F = u.frameCount;
+    const int32_t W = u.skinWidth;
+    const int32_t H = u.skinHeight;
+    if (V > kMd2MaxVertices || T > kMd2MaxTriangles) {
+        char text[ModelExporter::kErrorTextSize];
+        std::snprintf(text, sizeof text,
+                      "Model too large for the md2 format: %d vertices (at most %d), %d triangles (at most %d)",
+                      V, kMd2MaxVertices, T, kMd2MaxTriangles);
+        u.engine.LatchError(text, kFileError);
+        return 0;
+    }
+
+    const int64_t frameSize = Md2FrameSize(V);
+    const int32_t ofsTris = kMd2HeaderSize + 12 * T;
+    const int32_t ofsFrames = kMd2HeaderSize + 24 * T;
+    const int64_t ofsGlcmds = ofsFrames + static_cast<int64_t>(F) * frameSize;
+    const int64_t ofsEnd = ofsGlcmds + 4 * (10 * static_cast<int64_t>(T) + 1);
+    if (ofsEnd > INT32_MAX) {
+        u.engine.LatchError("Model too large for the md2 format: its offsets exceed 32 bits", kFileError);
+        return 0;
+    }
+
+    out.clear();
+    out.reserve(static_cast<size_t>(ofsEnd) + sizeof kTrailer + sizeof kCreditLine);
+    for (char c : kMd2Ident) PutU8(out, static_cast<uint8_t>(c));
+    const int32_t header[16] = {kMd2Version, W, H, static_cast<int32_t>(frameSize), 0, V, 3 * T, T,
+                                10 * T + 1, F, kMd2HeaderSize, kMd2HeaderSize, ofsTris, ofsFrames,
+                                static_cast<int32_t>(ofsGlcmds), static_cast<int32_t>(ofsEnd)};
+    for (int32_t field : header) PutI32(out, field);
+
+    // Texture coordinates, in skin pixels.
+    for (int32_t i = 0; i < T; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            float s, t;
+            CornerOnPage(u.faces[i], k, &s, &t);
+            const int32_t si = TruncToInt(s);
+            const int32_t ti = TruncToInt(t);
+            if (!FitsShort(si) || !FitsShort(ti)) {
+                char text[ModelExporter::kErrorTextSize];
+                std::snprintf(text, sizeof text,
+                              "Texture coordinate %d, %d of face %d does not fit the md2 format's 16 bits", si,
+                              ti, i);
+                u.engine.LatchError(text, kFileError);
+                return 0;
+            }
+            PutI16(out, static_cast<int16_t>(si));
+            PutI16(out, static_cast<int16_t>(ti));
+        }
+    }
+
+    // Triangles, corners in the order 0, 2, 1.
+    static constexpr int kCornerOrder[3] = {0, 2, 1};
+    for (int32_t i = 0; i < T; ++i) {
+        for (int k : kCornerOrder) PutU16(out, static_cast<uint16_t>(u.faces[i].vertexIndex[k] & 0xFFFF));
+        for (int k : kCornerOrder) PutU16(out, static_cast<uint16_t>(3 * i + k));
+    }
+
+    // Frames: scene frames 0 .. F - 1; the chosen range is written over them afterwards.
+    for (int32_t f = 0; f < F; ++f) {
+        if (!u.EncodeFrame(FrameTime(0, f, 0), u.frameNames[f], scale, out)) return 0;
+    }
+
+    // One triangle fan per face.
+    const float pageWidth = static_cast<float>(W);
+    const float pageHeight = static_cast<float>(H);
+    for (int32_t i = 0; i < T; ++i) {
+        PutI32(out, -3);
+        for (int k : kCornerOrder) {
+            float s, t;
+            CornerOnPage(u.faces[i], k, &s, &t);
+            PutF32(out, s / pageWidth);
+            PutF32(out, t / pageHeight);
+            PutI32(out, static_cast<int32_t>(u.faces[i].vertexIndex[k]));
+        }
+    }
+    PutI32(out, 0);
+    out.insert(out.end(), kTrailer, kTrailer + sizeof kTrailer);
+    out.insert(out.end(), kCreditLine, kCreditLine + sizeof kCreditLine - 1);
+
+    delete[] u.frameVertices;
+    u.frameVertices = nullptr;
+    delete[] u.frameFaces;
+    u.frameFaces = nullptr;
+
+    std::FILE* file = OpenHostFile(path, "wb");
+    if (!file) return 0;
+    const bool written = WriteAll(file, out);
+    if (std::fclose(file) != 0 || !written) {
+        RemoveHostFile(path);
+        u.engine.LatchError("Could not write the whole model file", kFileError);
+        return 0;
+    }
+    return 1;
+}
 
 }  // namespace
 
@@ -77,8 +232,9 @@ int QuakeExportUtility::EncodeFrame(TimeValue t, const char* name, float scale, 
     frameFaces = nullptr;
     int32_t v = 0;
     int32_t f = 0;
+    // Only the positions of a frame's capture are written.
     const int captured = engine.CaptureMeshes(0, static_cast<uint32_t>(engine.nodeCount), &frameVertices,
-                                              &frameFaces, &v, &f, CAPTURE_WORLD_SPACE, t);
+                                              &frameFaces, &v, &f, CAPTURE_WORLD_SPACE | CAPTURE_VERTICES_ONLY, t);
     if (!captured) return 0;
     if (v != vertexCount || f != faceCount) {
         // Frames of another vertex count would not fit the file.
@@ -90,26 +246,22 @@ int QuakeExportUtility::EncodeFrame(TimeValue t, const char* name, float scale, 
         return 0;
     }
 
-    // A quarter turn about z, then the scale factor.
-    std::vector<float> xyz(static_cast<size_t>(v) * 3);
-    for (int32_t i = 0; i < v; ++i) {
+    // A quarter turn about z, then the scale factor; one row of values per
+    // axis, so that each pass below runs down one row.
+    const size_t n = static_cast<size_t>(v);
+    std::vector<float> turned(n * 3);
+    float* const axis[3] = {turned.data(), turned.data() + n, turned.data() + 2 * n};
+    for (size_t i = 0; i < n; ++i) {
         const ExportVertex& p = frameVertices[i];
-        xyz[3 * i + 0] = -p.y * scale;
-        xyz[3 * i + 1] = p.x * scale;
-        xyz[3 * i + 2] = p.z * scale;
+        axis[0][i] = -p.y * scale;
+        axis[1][i] = p.x * scale;
+        axis[2][i] = p.z * scale;
     }
 
     float minimum[3] = {0, 0, 0};
     float maximum[3] = {0, 0, 0};
-    if (v > 0) {
-        for (int a = 0; a < 3; ++a) minimum[a] = maximum[a] = xyz[a];
-        for (int32_t i = 1; i < v; ++i) {
-            for (int a = 0; a < 3; ++a) {
-                const float c = xyz[3 * i + a];
-                if (c < minimum[a]) minimum[a] = c;
-                if (c > maximum[a]) maximum[a] = c;
-            }
-        }
+    if (n > 0) {
+        for (int a = 0; a < 3; ++a) Bounds(axis[a], n, &minimum[a], &maximum[a]);
     }
     float frameScale[3];
     for (int a = 0; a < 3; ++a) {
@@ -117,15 +269,19 @@ int QuakeExportUtility::EncodeFrame(TimeValue t, const char* name, float scale, 
         frameScale[a] = static_cast<float>(static_cast<double>(extent) * 0.004);
     }
 
-    out.reserve(out.size() + static_cast<size_t>(Md2FrameSize(v)));
-    for (int a = 0; a < 3; ++a) PutF32(out, frameScale[a]);
-    for (int a = 0; a < 3; ++a) PutF32(out, minimum[a]);
-    char field[kMd2FrameNameSize] = {};
-    std::strncpy(field, name, kMd2FrameNameSize - 1);
-    out.insert(out.end(), field, field + kMd2FrameNameSize);
-    for (int32_t i = 0; i < v; ++i) {
-        for (int a = 0; a < 3; ++a) PutU8(out, QuantizeCoordinate(xyz[3 * i + a], minimum[a], frameScale[a]));
-        PutU8(out, 0);  // light-normal index
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(Md2FrameSize(v)));  // zeros: the light-normal indices stay 0
+    uint8_t* p = out.data() + at;
+    for (int a = 0; a < 3; ++a) StoreF32(p + 4 * a, frameScale[a]);
+    for (int a = 0; a < 3; ++a) StoreF32(p + 12 + 4 * a, minimum[a]);
+    StoreFrameName(p + kFrameNameOffset, name);
+    uint8_t* const bytes = p + kMd2FrameHeaderSize;
+    for (int a = 0; a < 3; ++a) {
+        // A flat axis has scale 0, and every vertex byte 0 on it.
+        if (frameScale[a] == 0.0f) continue;
+        const float* c = axis[a];
+        const float translate = minimum[a], s = frameScale[a];
+        for (size_t i = 0; i < n; ++i) bytes[4 * i + a] = static_cast<uint8_t>(TruncToInt((c[i] - translate) / s) & 0xFF);
     }
     return 1;
 }
@@ -137,107 +293,8 @@ int QuakeExportUtility::WriteFrame(std::FILE* file, TimeValue t, const char* nam
 }
 
 int QuakeExportUtility::WriteNewModel(char* path, float scale) {
-    if (!FormOutputName(path, kPathBufferSize, ".md2")) {
-        engine.LatchError("Model file name too long for its extension", kFileError);
-        return 0;
-    }
-    const int32_t V = vertexCount;
-    const int32_t T = faceCount;
-    const int32_t F = frameCount;
-    const int32_t W = skinWidth;
-    const int32_t H = skinHeight;
-    if (V > kMd2MaxVertices || T > kMd2MaxTriangles) {
-        char text[ModelExporter::kErrorTextSize];
-        std::snprintf(text, sizeof text,
-                      "Model too large for the md2 format: %d vertices (at most %d), %d triangles (at most %d)",
-                      V, kMd2MaxVertices, T, kMd2MaxTriangles);
-        engine.LatchError(text, kFileError);
-        return 0;
-    }
-
-    const int64_t frameSize = Md2FrameSize(V);
-    const int32_t ofsTris = kMd2HeaderSize + 12 * T;
-    const int32_t ofsFrames = kMd2HeaderSize + 24 * T;
-    const int64_t ofsGlcmds = ofsFrames + static_cast<int64_t>(F) * frameSize;
-    const int64_t ofsEnd = ofsGlcmds + 4 * (10 * static_cast<int64_t>(T) + 1);
-    if (ofsEnd > INT32_MAX) {
-        engine.LatchError("Model too large for the md2 format: its offsets exceed 32 bits", kFileError);
-        return 0;
-    }
-
-    std::vector<uint8_t> out;
-    out.reserve(static_cast<size_t>(ofsEnd) + sizeof kTrailer + sizeof kCreditLine);
-    // Byte by byte: GCC 12 at -O2 takes an insert of the four bytes into the
-    // reserved vector for an overflow.
-    for (char c : kMd2Ident) PutU8(out, static_cast<uint8_t>(c));
-    const int32_t header[16] = {kMd2Version, W, H, static_cast<int32_t>(frameSize), 0, V, 3 * T, T,
-                                10 * T + 1, F, kMd2HeaderSize, kMd2HeaderSize, ofsTris, ofsFrames,
-                                static_cast<int32_t>(ofsGlcmds), static_cast<int32_t>(ofsEnd)};
-    for (int32_t field : header) PutI32(out, field);
-
-    // Texture coordinates, in skin pixels.
-    for (int32_t i = 0; i < T; ++i) {
-        for (int k = 0; k < 3; ++k) {
-            float s, t;
-            CornerOnPage(faces[i], k, &s, &t);
-            const int32_t si = TruncToInt(s);
-            const int32_t ti = TruncToInt(t);
-            if (!FitsShort(si) || !FitsShort(ti)) {
-                char text[ModelExporter::kErrorTextSize];
-                std::snprintf(text, sizeof text,
-                              "Texture coordinate %d, %d of face %d does not fit the md2 format's 16 bits", si,
-                              ti, i);
-                engine.LatchError(text, kFileError);
-                return 0;
-            }
-            PutI16(out, static_cast<int16_t>(si));
-            PutI16(out, static_cast<int16_t>(ti));
-        }
-    }
-
-    // Triangles, corners in the order 0, 2, 1.
-    static constexpr int kCornerOrder[3] = {0, 2, 1};
-    for (int32_t i = 0; i < T; ++i) {
-        for (int k : kCornerOrder) PutU16(out, static_cast<uint16_t>(faces[i].vertexIndex[k] & 0xFFFF));
-        for (int k : kCornerOrder) PutU16(out, static_cast<uint16_t>(3 * i + k));
-    }
-
-    // Frames: scene frames 0 .. F - 1; the chosen range is written over them afterwards.
-    for (int32_t f = 0; f < F; ++f) {
-        if (!EncodeFrame(FrameTime(0, f, 0), frameNames[f], scale, out)) return 0;
-    }
-
-    // One triangle fan per face.
-    const float pageWidth = static_cast<float>(W);
-    const float pageHeight = static_cast<float>(H);
-    for (int32_t i = 0; i < T; ++i) {
-        PutI32(out, -3);
-        for (int k : kCornerOrder) {
-            float s, t;
-            CornerOnPage(faces[i], k, &s, &t);
-            PutF32(out, s / pageWidth);
-            PutF32(out, t / pageHeight);
-            PutI32(out, static_cast<int32_t>(faces[i].vertexIndex[k]));
-        }
-    }
-    PutI32(out, 0);
-    out.insert(out.end(), kTrailer, kTrailer + sizeof kTrailer);
-    out.insert(out.end(), kCreditLine, kCreditLine + sizeof kCreditLine - 1);
-
-    delete[] frameVertices;
-    frameVertices = nullptr;
-    delete[] frameFaces;
-    frameFaces = nullptr;
-
-    std::FILE* file = OpenHostFile(path, "wb");
-    if (!file) return 0;
-    const bool written = WriteAll(file, out);
-    if (std::fclose(file) != 0 || !written) {
-        RemoveHostFile(path);
-        engine.LatchError("Could not write the whole model file", kFileError);
-        return 0;
-    }
-    return 1;
+    std::vector<uint8_t> bytes;
+    return WriteModelFile(*this, path, scale, bytes);
 }
 
 int QuakeExportUtility::SaveModel(char* path, int32_t startIndex, int32_t endIndex, uint32_t firstFrame,
@@ -256,9 +313,11 @@ int QuakeExportUtility::SaveModel(char* path, int32_t startIndex, int32_t endInd
     }
 
     bool created = false;
+    // The bytes of a file this save created: its frames are reused below.
+    std::vector<uint8_t> newFile;
     std::FILE* file = OpenHostFile(path, "r+b");
     if (!file) {
-        if (!WriteNewModel(path, scale)) return 0;
+        if (!WriteModelFile(*this, path, scale, newFile)) return 0;
         created = true;
         file = OpenHostFile(path, "r+b");
         if (!file) return 0;
@@ -301,9 +360,33 @@ int QuakeExportUtility::SaveModel(char* path, int32_t startIndex, int32_t endInd
         return giveUp(0);
     }
 
+    // A new file holds scene frame j at slot j, captured at FrameTime(0, j, 0).
+    // A slot of the range whose time is one of those gets the same capture,
+    // so its bytes are taken from there, under the slot's own name. When the
+    // range starts at the scene frame of its own index (the panel's default),
+    // every slot holds already what the update would write there.
+    if (created && firstFrame == static_cast<uint32_t>(startIndex)) {
+        if (std::fclose(file) != 0) {
+            RemoveHostFile(path);
+            engine.LatchError("Could not write the model's frames", kFileError);
+            return 0;
+        }
+        return 1;
+    }
+    const int64_t newFrames = created ? GetI32(newFile.data() + MD2_OFS_FRAMES) : 0;
     std::vector<uint8_t> frames;
+    frames.reserve(static_cast<size_t>(last - first));
     for (int32_t i = startIndex; i <= endIndex; ++i) {
-        if (!EncodeFrame(FrameTime(firstFrame, i, startIndex), frameNames[i], scale, frames)) return giveUp(0);
+        const TimeValue t = FrameTime(firstFrame, i, startIndex);
+        const uint32_t j = firstFrame + static_cast<uint32_t>(i) - static_cast<uint32_t>(startIndex);
+        if (created && j < static_cast<uint32_t>(frameCount) && FrameTime(0, static_cast<int32_t>(j), 0) == t) {
+            const uint8_t* frame = newFile.data() + newFrames + j * frameSize;
+            const size_t at = frames.size();
+            frames.insert(frames.end(), frame, frame + frameSize);
+            StoreFrameName(frames.data() + at + kFrameNameOffset, frameNames[i]);
+            continue;
+        }
+        if (!EncodeFrame(t, frameNames[i], scale, frames)) return giveUp(0);
     }
     if (std::fseek(file, static_cast<long>(first), SEEK_SET) != 0) return giveUp(0);
     const bool written = WriteAll(file, frames);

@@ -30,14 +30,13 @@ Point3 ToWorld(const Matrix3& tm, const Point3& p) {
 // vertex k of texture face f; clamping runs over all six values before snapping.
 void CornerUVs(const Mesh& mesh, int f, int32_t options, float u[3], float v[3]) {
     const TVFace& tf = mesh.tvFace[static_cast<size_t>(f)];
-    float* values[6];
     for (int k = 0; k < 3; ++k) {
         const Point3& tv = mesh.tVerts[tf.t[k]];
         u[k] = tv.x;
         v[k] = tv.y;
-        values[2 * k] = &u[k];
-        values[2 * k + 1] = &v[k];
     }
+    if (!(options & (CAPTURE_CLAMP_UV | CAPTURE_SNAP_UV))) return;
+    float* const values[6] = {&u[0], &v[0], &u[1], &v[1], &u[2], &v[2]};
     if (options & CAPTURE_CLAMP_UV) {
         for (float* x : values) {
             if (*x > 1.0) *x = 1.0f;
@@ -146,9 +145,10 @@ int ModelExporter::CaptureMeshes(int32_t first, uint32_t count, ExportVertex** v
         *vertexCount = static_cast<int32_t>(totalVertices);
     }
 
+    const bool keepFaces = (options & CAPTURE_VERTICES_ONLY) == 0;
     ExportVertex* vertexArray = new (std::nothrow) ExportVertex[static_cast<size_t>(totalVertices)]();
-    ExportFace* faceArray = new (std::nothrow) ExportFace[static_cast<size_t>(totalFaces)]();
-    if (!vertexArray || !faceArray) {
+    ExportFace* faceArray = keepFaces ? new (std::nothrow) ExportFace[static_cast<size_t>(totalFaces)]() : nullptr;
+    if (!vertexArray || (keepFaces && !faceArray)) {
         delete[] vertexArray;
         delete[] faceArray;
         *vertices = nullptr;
@@ -205,7 +205,11 @@ int ModelExporter::CaptureMeshes(int32_t first, uint32_t count, ExportVertex** v
         const bool hasUVs = mesh.getNumTVerts() > 0;
         const bool hasColours = mesh.getNumVertCol() > 0;
 
-        for (int f = 0; f < nf; ++f) {
+        // Faces in a row with one material id name the same bitmap: the
+        // material is looked up again only when the id changes.
+        uint32_t lastMatId = 0;
+        const char* lastName = nullptr;
+        for (int f = 0; f < nf && keepFaces; ++f) {
             const Face& hostFace = mesh.faces[static_cast<size_t>(f)];
             ExportFace& face = faceArray[F + f];
             for (int k = 0; k < 3; ++k) {
@@ -213,7 +217,12 @@ int ModelExporter::CaptureMeshes(int32_t first, uint32_t count, ExportVertex** v
             }
             if (options & CAPTURE_FACE_FLAGS) CopyFlags(faceBlocks[f], face.head);
             face.smoothGroup = hostFace.smGroup;
-            GetFaceMapName(node, hostFace.getMatID(), &face.fileName);
+            if (f == 0 || hostFace.getMatID() != lastMatId) {
+                lastMatId = hostFace.getMatID();
+                lastName = nullptr;
+                GetFaceMapName(node, lastMatId, &lastName);
+            }
+            face.fileName = lastName;
             if (hasUVs) CornerUVs(mesh, f, options, face.u, face.v);
             if (hasColours) {
                 const TVFace& cf = mesh.vcFace[static_cast<size_t>(f)];

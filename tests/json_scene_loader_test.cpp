@@ -1,6 +1,7 @@
 // The JSON scene loader: good files, defaults, and every kind of bad file.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "standin/host/json_scene_loader.h"
@@ -146,6 +147,50 @@ TEST(JsonSceneLoader, ReadsObjectsModifiersAndColours) {
     EXPECT_EQ(mod.selection.vertSel[7], 0);
     EXPECT_EQ(mod.selection.faceSel.GetSize(), 1);
     EXPECT_EQ(mod.selection.faceSel[0], 1);
+}
+
+TEST(JsonSceneLoader, ReadsTheLimitsOfMeshValues) {
+    // Values at the edges of what each field takes, and one beyond, in the
+    // bulk of a mesh (read quickly when fine, in full when not).
+    const std::string mesh = R"("mesh": {
+        "vertices": [[0, -0.0, 3.4e38], [1e-45, 2, -3], [4, 5, 6]],
+        "faces": [ { "v": [0, 1, 2], "smooth": 4294967295, "matId": 65535 }, { "matId": 0, "v": [2, 1, 0] } ],
+        "tverts": [[0.25, 0.5], [1, 2, 3]],
+        "tfaces": [[0, 1, 1], [1, 0, 0]] })";
+    Scene scene;
+    std::string error;
+    ASSERT_TRUE(LoadJsonSceneText(OneNode("{ " + mesh + " }"), std::nullopt, scene, error)) << error;
+    const Mesh& m = FirstChild(scene).mesh;
+    ASSERT_EQ(m.verts.size(), 3u);
+    EXPECT_TRUE(std::signbit(m.verts[0].y));
+    EXPECT_EQ(m.verts[0].z, 3.4e38f);
+    EXPECT_EQ(m.verts[1].x, 1e-45f);
+    EXPECT_EQ(m.faces[0].smGroup, 4294967295u);
+    EXPECT_EQ(m.faces[0].getMatID(), 65535u);
+    EXPECT_EQ(m.faces[1].v[0], 2u);
+    EXPECT_EQ(m.faces[1].smGroup, 0u);
+    EXPECT_EQ(m.tVerts[0].z, 0.0f);
+    EXPECT_EQ(m.tVerts[1].z, 3.0f);
+    EXPECT_EQ(m.tvFace[1].t[0], 1u);
+
+    const struct {
+        std::string from, to, path;
+    } beyond[] = {
+        {"3.4e38", "3.5e38", "mesh.vertices[0][2]"},
+        {"4294967295", "4294967296", "mesh.faces[0].smooth"},
+        {"65535", "65536", "mesh.faces[0].matId"},
+        {"[2, 1, 0]", "[3, 1, 0]", "mesh.faces[1].v[0]"},
+        {"[1, 0, 0]", "[1, 0, -1]", "mesh.tfaces[1][2]"},
+        {"[0.25, 0.5]", "[0.25]", "mesh.tverts[0]"},
+        {"\"matId\": 0,", "\"matId\": 0, \"smoth\": 1,", "mesh.faces[1].smoth"},
+    };
+    for (const auto& b : beyond) {
+        std::string text = mesh;
+        text.replace(text.find(b.from), b.from.size(), b.to);
+        Scene bad;
+        EXPECT_FALSE(LoadJsonSceneText(OneNode("{ " + text + " }"), std::nullopt, bad, error)) << b.to;
+        EXPECT_NE(error.find("root.children[0]." + b.path + ":"), std::string::npos) << error;
+    }
 }
 
 TEST(JsonSceneLoader, ReadsMapsAndSubMaterials) {

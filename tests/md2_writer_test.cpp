@@ -145,6 +145,30 @@ TEST_F(Md2WriterTest, UpdateRewritesOnlyTheChosenRange) {
     }
 }
 
+TEST_F(Md2WriterTest, ANewFileGetsTheBytesOfAWrittenThenUpdatedOne) {
+    // A new file's update takes the frames it already holds for the same host
+    // times; it must come out as if every frame had been captured again.
+    const struct {
+        int32_t start, end;
+        uint32_t first;
+    } ranges[] = {{0, 197, 0}, {5, 20, 5}, {0, 197, 3}, {5, 20, 10}, {190, 197, 0}, {3, 3, 250}, {10, 12, 4294967295u}};
+    for (const auto& r : ranges) {
+        SCOPED_TRACE(::testing::Message() << r.start << ".." << r.end << " from " << r.first);
+        std::filesystem::remove(dir / "reused.md2");
+        ASSERT_EQ(utility.SaveModel(PathOf("reused"), r.start, r.end, r.first, 1.0f), 1);
+        ASSERT_EQ(utility.WriteNewModel(PathOf("captured"), 1.0f), 1);
+        ASSERT_EQ(utility.SaveModel(PathOf("captured"), r.start, r.end, r.first, 1.0f), 1);
+        EXPECT_EQ(ReadBytes(dir / "reused.md2"), ReadBytes(dir / "captured.md2"));
+    }
+}
+
+TEST_F(Md2WriterTest, ANewFileWithTheDefaultRangeCapturesEachFrameOnce) {
+    quad.quad->evaluations = 0;
+    ASSERT_EQ(SaveAll("model"), 1);
+    // A capture evaluates the node twice: once to count, once to fill.
+    EXPECT_EQ(quad.quad->evaluations, 2 * 198);
+}
+
 TEST_F(Md2WriterTest, ExistingModelKeepsItsSkinLayout) {
     ASSERT_EQ(SaveAll("model"), 1);
     const std::vector<uint8_t> before = ReadBytes(dir / "model.md2");
@@ -248,6 +272,26 @@ TEST(Md2WriterChangingMesh, NewFileIsNotLeftBehindAndExistingFileIsUntouched) {
     std::snprintf(path, sizeof path, "%s", (dir / "model").c_str());
     EXPECT_EQ(update.SaveModel(path, 2, 5, 3, 1.0f), 0);
     EXPECT_EQ(ReadBytes(dir / "model.md2"), before);
+}
+
+TEST(Md2WriterZeros, AMinimumOfZeroIsTheFirstZeroWithItsSign) {
+    // Turned, x is -y: a world y of +0.0 gives -0.0 and one of -0.0 gives
+    // +0.0 (a translation of -0.0 keeps the sign of a y made of -0.0 terms).
+    // The box is that of a scan from the first vertex taking only strictly
+    // smaller values, so the translate is the first zero met: -0.0.
+    testing_scenes::QuadScene quad;
+    quad.quad->transformKeys[0].rows.row[3] = Point3(0, -0.0f, 0);
+    Mesh& m = quad.quad->mesh;
+    m.verts = {{1, -7, 0}, {2, -3, 0}, {3, 0, 0}, {4, -4, 0}, {5, -5, 0}, {-6, -0.0f, -1}};
+    m.faces.resize(2);
+    m.faces[1].v[0] = 3, m.faces[1].v[1] = 4, m.faces[1].v[2] = 5;
+    m.tvFace[1].t[0] = 0, m.tvFace[1].t[1] = 1, m.tvFace[1].t[2] = 2;
+    QuakeExportUtility utility;
+    testing_scenes::PrepareExport(utility, *quad.host);
+    std::vector<uint8_t> frame;
+    ASSERT_EQ(utility.EncodeFrame(0, "zero", 1.0f, frame), 1);
+    EXPECT_EQ(GetU32(frame.data() + 12), 0x80000000u);  // translate x: -0.0
+    EXPECT_EQ(GetF32(frame.data() + 0), static_cast<float>(7.0f * 0.004));
 }
 
 TEST(Md2WriterEmptyMesh, FramesOfNoVerticesHaveZeroScaleAndTranslate) {

@@ -291,6 +291,33 @@ TEST(MeshCapture, SplitCornersGiveEveryFaceThreeVerticesOfItsOwn) {
     EXPECT_EQ(c.vertices[6].u, 0.0f);  // no texture vertices
 }
 
+TEST(MeshCapture, VerticesOnlyKeepsThePositionsAndCountsButNoFaces) {
+    Scene scene;
+    LoadScene(scene, "example.json");
+    ModelExporter engine;
+    std::vector<INode*> list;
+    for (auto& child : scene.root->children) list.push_back(child.get());
+    SetNodes(engine, list);
+    const int32_t optionSets[] = {CAPTURE_WORLD_SPACE, CAPTURE_SPLIT_CORNERS | CAPTURE_WORLD_SPACE};
+    for (int32_t options : optionSets) {
+        SCOPED_TRACE(options);
+        Capture full, positions;
+        RunAll(engine, full, options, 800);
+        RunAll(engine, positions, options | CAPTURE_VERTICES_ONLY, 800);
+        ASSERT_EQ(full.result, 1);
+        ASSERT_EQ(positions.result, 1);
+        EXPECT_EQ(positions.faces, nullptr);
+        EXPECT_EQ(positions.faceCount, full.faceCount);
+        ASSERT_EQ(positions.vertexCount, full.vertexCount);
+        ASSERT_GT(full.vertexCount, 0);
+        for (int32_t i = 0; i < full.vertexCount; ++i) {
+            EXPECT_EQ(positions.vertices[i].x, full.vertices[i].x) << i;
+            EXPECT_EQ(positions.vertices[i].y, full.vertices[i].y) << i;
+            EXPECT_EQ(positions.vertices[i].z, full.vertices[i].z) << i;
+        }
+    }
+}
+
 TEST(MeshCapture, EmptyRangesAndEmptyMeshesSucceedWithZeroCounts) {
     Scene scene;
     SceneNode* empty = scene.root->AddChild(MeshNode("Empty", 0, {}));

@@ -57,11 +57,21 @@ std::string MapHostPath(const char* path) {
 namespace {
 
 // Text mode as the host platform's C library has it: "\n" goes out as "\r\n".
+// The text between line ends goes out in one piece; on a failed write the
+// result is what was written of buf before it (-1 for nothing).
 ssize_t WriteText(void* cookie, const char* buf, size_t size) {
     std::FILE* f = static_cast<std::FILE*>(cookie);
-    for (size_t i = 0; i < size; ++i) {
-        if (buf[i] == '\n' && std::fputc('\r', f) == EOF) return i ? static_cast<ssize_t>(i) : -1;
-        if (std::fputc(static_cast<unsigned char>(buf[i]), f) == EOF) return i ? static_cast<ssize_t>(i) : -1;
+    auto written = [](size_t n) { return n ? static_cast<ssize_t>(n) : -1; };
+    size_t done = 0;
+    while (done < size) {
+        const void* lineEnd = std::memchr(buf + done, '\n', size - done);
+        const size_t end = lineEnd ? static_cast<size_t>(static_cast<const char*>(lineEnd) - buf) : size;
+        const size_t put = std::fwrite(buf + done, 1, end - done, f);
+        done += put;
+        if (done != end) return written(done);
+        if (!lineEnd) break;
+        if (std::fputc('\r', f) == EOF || std::fputc('\n', f) == EOF) return written(done);
+        ++done;
     }
     return static_cast<ssize_t>(size);
 }

@@ -56,6 +56,72 @@ const char* TypeName(const Json& v) {
     }
 }
 
+// Quick readings of the bulk of a mesh (points, faces, index triples): they
+// take the values a file almost always holds, without forming the paths and
+// texts that errors need, and refuse anything else, which the full reader then
+// reads again to say what is wrong and where. Both give the same values.
+bool QuickFloat(const Json& v, float& out) {
+    if (!v.is_number()) return false;
+    const double d = v.get<double>();
+    if (std::fabs(d) > static_cast<double>(FLT_MAX)) return false;
+    out = static_cast<float>(d);
+    return true;
+}
+
+bool QuickPoint(const Json& v, size_t minCount, size_t maxCount, Point3& out) {
+    if (!v.is_array() || v.size() < minCount || v.size() > maxCount) return false;
+    float c[3] = {0.0f, 0.0f, 0.0f};
+    for (size_t i = 0; i < v.size(); ++i) {
+        if (!QuickFloat(v[i], c[i])) return false;
+    }
+    out = Point3(c[0], c[1], c[2]);
+    return true;
+}
+
+bool QuickUnsigned(const Json& v, uint64_t limit, uint64_t& out) {
+    if (!v.is_number_integer()) return false;
+    if (!v.is_number_unsigned() && v.get<int64_t>() < 0) return false;
+    out = v.get<uint64_t>();
+    return out < limit;
+}
+
+bool QuickTriple(const Json& v, size_t limit, uint32_t out[3]) {
+    if (!v.is_array() || v.size() != 3) return false;
+    uint64_t index[3];
+    for (size_t k = 0; k < 3; ++k) {
+        if (!QuickUnsigned(v[k], limit, index[k])) return false;
+    }
+    for (size_t k = 0; k < 3; ++k) out[k] = static_cast<uint32_t>(index[k]);
+    return true;
+}
+
+bool QuickFace(const Json& v, size_t vertexCount, Face& face) {
+    if (!v.is_object()) return false;
+    const Json* corners = nullptr;
+    const Json* smooth = nullptr;
+    const Json* matId = nullptr;
+    for (auto it = v.begin(); it != v.end(); ++it) {
+        const std::string& key = it.key();
+        if (key == "v") corners = &it.value();
+        else if (key == "smooth") smooth = &it.value();
+        else if (key == "matId") matId = &it.value();
+        else return false;
+    }
+    Face f;
+    uint64_t n = 0;
+    if (!corners || !QuickTriple(*corners, vertexCount, f.v)) return false;
+    if (smooth) {
+        if (!QuickUnsigned(*smooth, uint64_t{kMaxUint32} + 1, n)) return false;
+        f.smGroup = static_cast<uint32_t>(n);
+    }
+    if (matId) {
+        if (!QuickUnsigned(*matId, uint64_t{kMaxMaterialId} + 1, n)) return false;
+        f.setMatID(static_cast<uint32_t>(n));
+    }
+    face = f;
+    return true;
+}
+
 // Drive-letter, slash and backslash paths are absolute to the host.
 bool IsAbsolutePath(const std::string& p) {
     if (!p.empty() && (p[0] == '/' || p[0] == '\\')) return true;
@@ -430,6 +496,7 @@ bool SceneReader::ReadMesh(const Json& v, const std::string& path, Mesh& mesh) {
         if (!ReadArray(*verts, p, 0, "an array of [x, y, z]")) return false;
         mesh.verts.resize(verts->size());
         for (size_t i = 0; i < verts->size(); ++i) {
+            if (QuickPoint((*verts)[i], 3, 3, mesh.verts[i])) continue;
             if (!ReadPoint((*verts)[i], Index(p, i), 3, 3, mesh.verts[i])) return false;
         }
     }
@@ -438,6 +505,7 @@ bool SceneReader::ReadMesh(const Json& v, const std::string& path, Mesh& mesh) {
         if (!ReadArray(*faces, p, 0, "an array of faces")) return false;
         mesh.faces.resize(faces->size());
         for (size_t i = 0; i < faces->size(); ++i) {
+            if (QuickFace((*faces)[i], mesh.verts.size(), mesh.faces[i])) continue;
             if (!ReadFace((*faces)[i], Index(p, i), mesh.verts.size(), mesh.faces[i])) return false;
         }
     }
@@ -446,6 +514,7 @@ bool SceneReader::ReadMesh(const Json& v, const std::string& path, Mesh& mesh) {
         if (!ReadArray(*tverts, p, 0, "an array of [u, v] or [u, v, w]")) return false;
         mesh.tVerts.resize(tverts->size());
         for (size_t i = 0; i < tverts->size(); ++i) {
+            if (QuickPoint((*tverts)[i], 2, 3, mesh.tVerts[i])) continue;
             if (!ReadPoint((*tverts)[i], Index(p, i), 2, 3, mesh.tVerts[i])) return false;
         }
     }
@@ -454,6 +523,7 @@ bool SceneReader::ReadMesh(const Json& v, const std::string& path, Mesh& mesh) {
         if (!ReadArray(*cverts, p, 0, "an array of [r, g, b]")) return false;
         mesh.vertCol.resize(cverts->size());
         for (size_t i = 0; i < cverts->size(); ++i) {
+            if (QuickPoint((*cverts)[i], 3, 3, mesh.vertCol[i])) continue;
             if (!ReadPoint((*cverts)[i], Index(p, i), 3, 3, mesh.vertCol[i])) return false;
         }
     }
@@ -502,6 +572,7 @@ bool SceneReader::ReadCornerFaces(const Json& mesh, const std::string& path, con
     out.resize(faceCount);
     const std::string limit = "the mesh has " + std::to_string(vertexCount) + " " + vertsKey;
     for (size_t i = 0; i < faceCount; ++i) {
+        if (QuickTriple((*list)[i], vertexCount, out[i].t)) continue;
         if (!ReadTriple((*list)[i], Index(p, i), vertexCount, what + " vertex index", limit, out[i].t)) {
             return false;
         }
@@ -548,6 +619,7 @@ bool SceneReader::ReadVertexKeys(const Json& v, const std::string& path, const S
         }
         key.vertices.resize(count);
         for (size_t j = 0; j < count; ++j) {
+            if (QuickPoint((*verts)[j], 3, 3, key.vertices[j])) continue;
             if (!ReadPoint((*verts)[j], Index(vp, j), 3, 3, key.vertices[j])) return false;
         }
         out.push_back(std::move(key));

@@ -94,41 +94,80 @@ SceneNode* SceneNode::AddChild(std::unique_ptr<SceneNode> child) {
     return children.back().get();
 }
 
-Mesh SceneNode::MeshAt(TimeValue t) const {
-    Mesh m = mesh;
-    if (deformAt) {
-        deformAt(t, m);
-        return m;
+namespace {
+
+// The node's mesh with its animation sampled at t, written into out over
+// whatever out held, reusing its storage: a scene is evaluated at every frame
+// of an export, twice for each capture.
+void SampleMesh(const SceneNode& node, TimeValue t, Mesh& out) {
+    out = node.mesh;
+    if (node.deformAt) {
+        node.deformAt(t, out);
+        return;
     }
-    if (vertexKeys.empty()) return m;
+    if (node.vertexKeys.empty()) return;
     std::vector<double> frames;
-    frames.reserve(vertexKeys.size());
-    for (const VertexKey& k : vertexKeys) frames.push_back(k.frame);
-    const KeySpan span = FindKeySpan(frames, static_cast<double>(t) / ticksPerFrame);
-    const std::vector<Point3>& v0 = vertexKeys[span.a].vertices;
-    const std::vector<Point3>& v1 = vertexKeys[span.b].vertices;
-    const size_t n = std::min({m.verts.size(), v0.size(), v1.size()});
+    frames.reserve(node.vertexKeys.size());
+    for (const VertexKey& k : node.vertexKeys) frames.push_back(k.frame);
+    const KeySpan span = FindKeySpan(frames, static_cast<double>(t) / node.ticksPerFrame);
+    const std::vector<Point3>& v0 = node.vertexKeys[span.a].vertices;
+    const std::vector<Point3>& v1 = node.vertexKeys[span.b].vertices;
+    const size_t n = std::min({out.verts.size(), v0.size(), v1.size()});
     for (size_t i = 0; i < n; ++i) {
         if (span.a == span.b) {
-            m.verts[i] = v0[i];
+            out.verts[i] = v0[i];
         } else {
-            m.verts[i] = Point3(Blend(v0[i].x, v1[i].x, span.s), Blend(v0[i].y, v1[i].y, span.s),
-                                Blend(v0[i].z, v1[i].z, span.s));
+            out.verts[i] = Point3(Blend(v0[i].x, v1[i].x, span.s), Blend(v0[i].y, v1[i].y, span.s),
+                                  Blend(v0[i].z, v1[i].z, span.s));
         }
     }
+}
+
+}  // namespace
+
+Mesh SceneNode::MeshAt(TimeValue t) const {
+    Mesh m;
+    SampleMesh(*this, t, m);
     return m;
 }
 
+namespace {
+
+// The evaluated object of a node whose vertices nothing moves: its mesh at any
+// time is the node's own, so it is handed out as it stands instead of copied.
+class NodeMeshObject : public TriObject {
+public:
+    explicit NodeMeshObject(SceneNode* node) : node_(node) {}
+    SClass_ID SuperClassID() override { return node_->superClass; }
+    int CanConvertToType(Class_ID type) override { return type == triObjectClassID; }
+    Object* ConvertToType(TimeValue, Class_ID type) override { return type == triObjectClassID ? this : nullptr; }
+    void DeleteThis() override {}
+    Mesh& GetMesh() override { return node_->mesh; }
+
+private:
+    SceneNode* node_;
+};
+
+}  // namespace
+
 const ObjectState& SceneNode::EvalWorldState(TimeValue t, int) {
     ++evaluations;
-    if (convertible && hasMesh && !conversionCreates) {
-        evaluated_ = std::make_unique<SceneTriObject>(MeshAt(t), superClass, /*ownedByCaller=*/false);
+    if (convertible && hasMesh && !conversionCreates && vertexKeys.empty() && !deformAt) {
+        if (!dynamic_cast<NodeMeshObject*>(evaluated_.get())) evaluated_ = std::make_unique<NodeMeshObject>(this);
+    } else if (convertible && hasMesh && !conversionCreates) {
+        // The node's own evaluated object is evaluated again in place.
+        auto* tri = dynamic_cast<SceneTriObject*>(evaluated_.get());
+        if (!tri) {
+            evaluated_ = std::make_unique<SceneTriObject>(Mesh(), superClass, /*ownedByCaller=*/false);
+            tri = static_cast<SceneTriObject*>(evaluated_.get());
+        }
+        tri->superClass = superClass;
+        SampleMesh(*this, t, tri->mesh);
     } else {
         auto generic = std::make_unique<SceneGenericObject>(superClass, convertible, nullptr);
         if (hasMesh) {
             // The conversion copies the mesh as evaluated at t.
-            generic->mesh = nullptr;
-            evaluatedMesh_ = MeshAt(t);
+            SampleMesh(*this, t, evaluatedMesh_);
             generic->mesh = &evaluatedMesh_;
         }
         evaluated_ = std::move(generic);

@@ -1,5 +1,7 @@
 #include "support/image_files.h"
 
+#include "support/test_files.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,10 +19,28 @@ Bytes Slurp(const std::string& path) {
 
 std::string ImageFixture(const char* name) { return std::string(VORN_TEST_DATA_DIR) + "/images/" + name; }
 
+namespace {
+
+// One folder for this test process, removed when the process ends, so that
+// test runs of several checkouts side by side never share files.
+const fs::path& ProcessScratchRoot() {
+    struct Root {
+        fs::path path;
+        Root() : path(testing_files::MakeTempFolder()) {}
+        ~Root() {
+            std::error_code ignored;
+            fs::remove_all(path, ignored);
+        }
+    };
+    static const Root root;
+    return root.path;
+}
+
+}  // namespace
+
 std::string ScratchDir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const fs::path dir = fs::path(::testing::TempDir()) / "vorn_scratch" /
-                         (std::string(info->test_suite_name()) + "_" + info->name());
+    const fs::path dir = ProcessScratchRoot() / (std::string(info->test_suite_name()) + "_" + info->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir.string();
