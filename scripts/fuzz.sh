@@ -44,8 +44,8 @@ for t in "${targets[@]}"; do
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
   rate=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
   files=$(find "$corpus" -type f | wc -l)
-  bytes=$(du -sk "$corpus" | cut -f1)
-  printf '%-14s %8s %12s %8s %9s (%sK)\n' "$t" "$seconds" "$runs" "$rate" "$files" "$bytes"
+  kib=$(( $(du -sb "$corpus" | cut -f1) / 1024 ))
+  printf '%-14s %8s %12s %8s %9s (%s KiB)\n' "$t" "$seconds" "$runs" "$rate" "$files" "$kib"
   if ((status != 0)) || grep -q 'ERROR: libFuzzer\|vorn fuzz:' "$log"; then
     failed+=("$t")
     grep -m1 -A3 'vorn fuzz:\|ERROR:' "$log" >&2 || true
