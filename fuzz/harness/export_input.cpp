@@ -127,8 +127,8 @@ Bytes MakeTim(int units, int h, bool eightBit, uint8_t seed) {
     return b;
 }
 
-// Writes texture file i; returns the name the scene gives it.
-std::string MakeTexture(vorn_fuzz::ByteSource& in, int i) {
+// Writes texture file i (its name joins written); returns the name the scene gives it.
+std::string MakeTexture(vorn_fuzz::ByteSource& in, int i, std::vector<std::string>& written) {
     const int kind = in.Int(0, 7);
     const int w = in.Int(1, 40);
     const int h = in.Int(1, 40);
@@ -151,6 +151,7 @@ std::string MakeTexture(vorn_fuzz::ByteSource& in, int i) {
         default: return "C:\\" + stem + ".bmp";  // named but missing
     }
     vorn_fuzz::WriteBytes(vorn_fuzz::ScratchFile(stem + extension), bytes.data(), bytes.size());
+    written.push_back(stem + extension);
     return "C:\\" + stem + extension;
 }
 
@@ -194,13 +195,14 @@ void MakeMesh(vorn_fuzz::ByteSource& in, Mesh& m) {
 
 struct FuzzScene {
     standin::Scene scene;
-    std::vector<std::string> textureNames;
+    std::vector<std::string> textureNames;  // as the materials name them
+    std::vector<std::string> textureFiles;  // as written in the scratch folder
 };
 
 void MakeScene(vorn_fuzz::ByteSource& in, FuzzScene& s) {
     s.scene.SetTicksPerFrame(in.Int(1, 320));
     const int textures = in.Int(0, kMaxTextures);
-    for (int i = 0; i < textures; ++i) s.textureNames.push_back(MakeTexture(in, i));
+    for (int i = 0; i < textures; ++i) s.textureNames.push_back(MakeTexture(in, i, s.textureFiles));
 
     const int materials = in.Int(1, kMaxMaterials);
     for (int i = 0; i < materials; ++i) s.scene.AddMaterial("m" + std::to_string(i));
@@ -352,7 +354,7 @@ void CheckModel(const QuakeExportUtility& utility) {
     Require(report.header.numFrames == utility.frameCount, "the model's frame count is not the list's");
 }
 
-void RunOneExport(QuakeExportUtility& utility, const Panel& p) {
+void RunOneExport(const FuzzScene& s, QuakeExportUtility& utility, const Panel& p) {
     const Snapshot before = TakeModel();
     standin::ResetWindowSystem();
     standin::QueueSaveAs(p.saveAsAnswer);
@@ -365,9 +367,9 @@ void RunOneExport(QuakeExportUtility& utility, const Panel& p) {
                 !utility.skinIndexBuffer && !utility.frameVertices && !utility.frameFaces,
             "an export kept a buffer");
     const auto& boxes = standin::Record().messageBoxes;
-    const std::set<std::string> allowed = {"model.md2", "tris.asc", p.skinStem + ".bmp", p.skinStem + ".pcx"};
+    std::set<std::string> allowed = {"model.md2", "tris.asc", p.skinStem + ".bmp", p.skinStem + ".pcx"};
+    allowed.insert(s.textureFiles.begin(), s.textureFiles.end());
     for (const std::string& name : vorn_fuzz::ScratchFileNames()) {
-        if (name.compare(0, 3, "tex") == 0) continue;  // the scene's bitmaps
         Require(allowed.count(name) == 1, "an export wrote a file it should not", name);
     }
 
@@ -416,14 +418,14 @@ std::string vorn_fuzz::CheckExportInput(const uint8_t* data, size_t size) {
         Panel panel;
         MakePanel(in, utility, panel);
         const bool twice = in.Bool();
-        RunOneExport(utility, panel);
+        RunOneExport(s, utility, panel);
         if (twice) {
             // The same scene again over the model just written: the update path.
             Panel again = panel;
             again.start = in.Int(0, utility.frameCount - 1);
             again.end = in.Int(again.start, utility.frameCount - 1);
             again.firstFrame = in.Int(0, 24);
-            RunOneExport(utility, again);
+            RunOneExport(s, utility, again);
         }
         standin::ResetWindowSystem();
         vorn_fuzz::ClearScratchFolder();
