@@ -277,8 +277,8 @@ void MakePanel(vorn_fuzz::ByteSource& in, QuakeExportUtility& utility, Panel& p)
     // reaches the driver only through a caller that skips the panel.
     p.start = in.Int(-1, utility.frameCount);
     p.end = p.start + in.Int(-1, 2);
-    p.firstFrame = in.Int(0, 24) +
-                   (in.Byte() == 0 ? 0xFFFFFFF0u : 0u);
+    // Now and then a first frame just below the wrap of the host's time.
+    p.firstFrame = static_cast<uint32_t>(in.Int(0, 24)) + (in.Byte() == 0 ? 0xFFFFFFF0u : 0u);
     p.scale = ParseScaleText(in.String(16).c_str());
     const uint8_t boxes = in.Byte();
     p.saveBmp = boxes & 1;
