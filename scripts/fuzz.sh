@@ -25,7 +25,7 @@ bash scripts/setup.sh fuzz
 root=$PWD
 bin=$root/build/fuzz/fuzz
 failed=()
-printf '%-14s %8s %12s %8s %14s\n' target seconds executions exec/s corpus
+printf '%-14s %8s %12s %8s %14s %8s\n' target seconds executions exec/s corpus edges
 for t in "${targets[@]}"; do
   corpus=$root/build/fuzz/corpus/$t
   work=$root/build/fuzz/work/$t
@@ -43,9 +43,11 @@ for t in "${targets[@]}"; do
   log=$work/fuzz-0.log
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
   rate=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
-  files=$(find "$corpus" -type f | wc -l)
-  kib=$(( $(du -sb "$corpus" | cut -f1) / 1024 ))
-  printf '%-14s %8s %12s %8s %9s (%s KiB)\n' "$t" "$seconds" "$runs" "$rate" "$files" "$kib"
+  # The fuzzer's own last word on its corpus (inputs/bytes) and coverage.
+  done_line=$(grep 'DONE' "$log" | tail -1 || true)
+  units=$(grep -o 'corp: [0-9]*/[0-9]*[a-zA-Z]*' <<<"$done_line" | cut -d' ' -f2 || echo '?')
+  edges=$(grep -o 'cov: [0-9]*' <<<"$done_line" | cut -d' ' -f2 || echo '?')
+  printf '%-14s %8s %12s %8s %14s %8s\n' "$t" "$seconds" "$runs" "$rate" "${units:-?}" "${edges:-?}"
   if ((status != 0)) || grep -q 'ERROR: libFuzzer\|vorn fuzz:' "$log"; then
     failed+=("$t")
     grep -m1 -A3 'vorn fuzz:\|ERROR:' "$log" >&2 || true
