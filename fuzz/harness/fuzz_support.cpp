@@ -1,12 +1,16 @@
 #include "fuzz/harness/fuzz_support.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+
+#include <signal.h>
+#include <unistd.h>
 
 #include "standin/host/host_files.h"
 
@@ -18,9 +22,29 @@ namespace {
 
 std::string g_folder;
 
+constexpr char kFolderPrefix[] = "vorn-fuzz-";
+
 void RemoveFolder() {
     std::error_code ignored;
     if (!g_folder.empty()) fs::remove_all(g_folder, ignored);
+}
+
+// A process that crashed (libFuzzer ends it without running exit handlers)
+// leaves its folder behind; the next process removes the folders of those
+// that are gone. Folders are named vorn-fuzz-<process id>-<random>.
+void RemoveFoldersOfEndedProcesses(const fs::path& base) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(base, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, sizeof kFolderPrefix - 1, kFolderPrefix) != 0) continue;
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str() + sizeof kFolderPrefix - 1, &end, 10);
+        if (pid <= 0 || *end != '-') continue;
+        if (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            std::error_code ignored;
+            fs::remove_all(entry.path(), ignored);
+        }
+    }
 }
 
 }  // namespace
@@ -30,7 +54,9 @@ const std::string& ScratchFolder() {
         std::error_code ec;
         fs::path base = fs::temp_directory_path(ec);
         if (ec) base = "/tmp";
-        std::string pattern = (base / "vorn-fuzz-XXXXXX").string();
+        RemoveFoldersOfEndedProcesses(base);
+        std::string pattern =
+            (base / (kFolderPrefix + std::to_string(static_cast<long>(getpid())) + "-XXXXXX")).string();
         if (!mkdtemp(pattern.data())) Fail("cannot make a scratch folder", pattern);
         g_folder = pattern;
         std::atexit(RemoveFolder);

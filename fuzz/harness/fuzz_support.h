@@ -24,7 +24,8 @@ std::string CheckJsonSceneInput(const uint8_t* data, size_t size);
 std::string CheckExportInput(const uint8_t* data, size_t size);
 
 // A folder made for this process (under TMPDIR, else /tmp) and removed with
-// everything in it when the process exits. Drive C of the stand-in's file
+// everything in it when the process exits, or by a later process when this
+// one crashed. Drive C of the stand-in's file
 // access is pointed into it by every call, so "C:\name" is <folder>/name.
 const std::string& ScratchFolder();
 // <folder>/name.
