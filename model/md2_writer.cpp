@@ -268,6 +268,18 @@ int QuakeExportUtility::EncodeFrame(TimeValue t, const char* name, float scale, 
         const float extent = maximum[a] - minimum[a];
         frameScale[a] = static_cast<float>(static_cast<double>(extent) * 0.004);
     }
+    // A frame's box is stored as floats that a reader multiplies out: a
+    // position or an extent beyond the float range would give it infinities.
+    for (int a = 0; a < 3; ++a) {
+        if (!std::isfinite(minimum[a]) || !std::isfinite(maximum[a]) || !std::isfinite(frameScale[a])) {
+            char text[ModelExporter::kErrorTextSize];
+            std::snprintf(text, sizeof text,
+                          "Frame \"%.16s\" at time %d reaches beyond the float range once turned and scaled", name,
+                          t);
+            engine.LatchError(text, "Scene Error");
+            return 0;
+        }
+    }
 
     const size_t at = out.size();
     out.resize(at + static_cast<size_t>(Md2FrameSize(v)));  // zeros: the light-normal indices stay 0
@@ -309,6 +321,16 @@ int QuakeExportUtility::SaveModel(char* path, int32_t startIndex, int32_t endInd
         std::snprintf(text, sizeof text, "Frame range %d to %d lies outside the frame list of %d names",
                       startIndex, endIndex, frameCount);
         engine.LatchError(text, "Input error");
+        return 0;
+    }
+    // Readers refuse a model without triangles, and texture coordinates mean
+    // nothing on an empty skin page (no exported face has a texture).
+    if (vertexCount <= 0 || faceCount <= 0 || skinWidth <= 0 || skinHeight <= 0) {
+        char text[ModelExporter::kErrorTextSize];
+        std::snprintf(text, sizeof text,
+                      "Nothing to write: %d vertices, %d triangles and a skin page of %d x %d pixels", vertexCount,
+                      faceCount, skinWidth, skinHeight);
+        engine.LatchError(text, "Scene Error");
         return 0;
     }
 

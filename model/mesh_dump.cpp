@@ -7,7 +7,7 @@
 
 // Lists vertexCount vertices and faceCount faces (each face's bitmap by its base
 // name) at path in text mode. 0, with the reason latched, when the file cannot
-// be opened.
+// be opened or written whole (a partial listing is removed).
 int ModelExporter::DumpMeshText(const char* path, const ExportVertex* vertices, int32_t vertexCount,
                                 const ExportFace* faces, int32_t faceCount) {
     std::FILE* file = OpenHostFile(path, "wt");
@@ -34,6 +34,14 @@ int ModelExporter::DumpMeshText(const char* path, const ExportVertex* vertices, 
                      static_cast<int>(f.vertexIndex[1]), static_cast<int>(f.vertexIndex[2]));
         if (f.texture) std::fprintf(file, "Material:\"%s\"\n", f.texture->image.Name());
     }
-    std::fclose(file);
+    // A listing cut short by a failed write would mislead: it goes.
+    const bool failed = std::ferror(file) != 0;
+    if (std::fclose(file) != 0 || failed) {
+        RemoveHostFile(path);
+        char text[kErrorTextSize];
+        std::snprintf(text, sizeof text, "Could not write all of %s", path);
+        LatchError(text, "File Error");
+        return 0;
+    }
     return 1;
 }

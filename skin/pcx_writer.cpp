@@ -319,6 +319,11 @@ int QuakeExportUtility::WritePcxSkin(char* skinName) {
         PutU8(file, colour.green);
         PutU8(file, colour.blue);
     }
-    std::fclose(file);
+    // A skin cut short by a failed write is no skin: it goes.
+    const bool failed = std::ferror(file) != 0;
+    if (std::fclose(file) != 0 || failed) {
+        RemoveHostFile(skinName);
+        return 0;
+    }
     return 1;
 }

@@ -5,6 +5,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "export/model_exporter.h"
@@ -25,15 +28,6 @@ int CompareNamesNoCase(const char* a, const char* b) {
         const int cb = fold(static_cast<unsigned char>(*b));
         if (ca != cb || ca == 0) return ca - cb;
     }
-}
-
-// Materials a node contributes: each sub-material of a multi-material, or the
-// material itself.
-int64_t MaterialCountOf(INode* node) {
-    Mtl* material = node ? node->GetMtl() : nullptr;
-    if (!material) return 0;
-    const int subs = material->NumSubMtls();
-    return subs > 0 ? subs : 1;
 }
 
 }  // namespace
@@ -99,8 +93,26 @@ int ModelExporter::CollectTextures(TextureRecord** records, int32_t* count, int3
         return 0;
     }
 
+    // With merging, a material that several nodes share, or that a
+    // multi-material lists in several slots, names the same file each time and
+    // would only be merged away: it is taken once, so that a scene of many
+    // nodes cannot make the array far larger than its materials.
+    const bool merge = (options & COLLECT_MERGE) != 0;
+    std::unordered_set<const Mtl*> taken;
+    auto takes = [&](const Mtl* material) { return !merge || !material || taken.insert(material).second; };
+
     int64_t total = 0;
-    for (int32_t i = 0; i < nodeCount; ++i) total += MaterialCountOf(nodes[i]);
+    for (int32_t i = 0; i < nodeCount; ++i) {
+        Mtl* material = nodes[i] ? nodes[i]->GetMtl() : nullptr;
+        if (!material) continue;
+        const int subs = material->NumSubMtls();
+        if (subs <= 0) {
+            total += takes(material) ? 1 : 0;
+            continue;
+        }
+        for (int s = 0; s < subs; ++s) total += takes(material->GetSubMtl(s)) ? 1 : 0;
+    }
+    taken.clear();
     if (total == 0) return 1;
 
     TextureRecord* array = total <= INT32_MAX ? new (std::nothrow) TextureRecord[static_cast<size_t>(total)] : nullptr;
@@ -116,10 +128,10 @@ int ModelExporter::CollectTextures(TextureRecord** records, int32_t* count, int3
         if (!material) continue;
         const int subs = material->NumSubMtls();
         for (int s = 0; s < (subs > 0 ? subs : 1); ++s) {
-            Mtl* taken = material;
+            Mtl* used = material;
             if (subs > 0) {
-                taken = material->GetSubMtl(s);
-                if (!taken) {
+                used = material->GetSubMtl(s);
+                if (!used) {
                     // The host's editor numbers the slots from 1.
                     std::snprintf(message, sizeof message, "Empty sub-material slot %d of material:%s", s + 1,
                                   material->GetName().data());
@@ -127,15 +139,16 @@ int ModelExporter::CollectTextures(TextureRecord** records, int32_t* count, int3
                     return 0;
                 }
             }
-            Texmap* map = taken->GetSubTexmap(ID_DI);
+            if (!takes(used)) continue;
+            Texmap* map = used->GetSubTexmap(ID_DI);
             if (!map) {
                 std::snprintf(message, sizeof message, "No Bitmap in diffuse slot of material:%s",
-                              taken->GetName().data());
+                              used->GetName().data());
                 LatchError(message, "Scene Error");
                 return 0;
             }
             if (map->ClassID() != bitmapTexClassID) {
-                std::snprintf(message, sizeof message, "Material %s is not a bitmap type", taken->GetName().data());
+                std::snprintf(message, sizeof message, "Material %s is not a bitmap type", used->GetName().data());
                 LatchError(message, "Scene Error");
                 return 0;
             }
@@ -147,13 +160,12 @@ int ModelExporter::CollectTextures(TextureRecord** records, int32_t* count, int3
     }
     int32_t n = filled;
 
-    if (options & COLLECT_MERGE) {
-        for (int32_t i = 0; i < n; ++i) array[i].head.mergeIndex = -1;
-        for (int32_t i = 0; i + 1 < n; ++i) {
-            if (array[i].head.mergeIndex != -1) continue;
-            for (int32_t j = i + 1; j < n; ++j) {
-                if (std::strcmp(array[i].fileName, array[j].fileName) == 0) array[j].head.mergeIndex = i;
-            }
+    if (merge) {
+        // Each record is marked with the first record of its name, -1 when it is that first one.
+        std::unordered_map<std::string_view, int32_t> first;
+        for (int32_t i = 0; i < n; ++i) {
+            const auto found = first.emplace(array[i].fileName, i);
+            array[i].head.mergeIndex = found.second ? -1 : found.first->second;
         }
         int32_t kept = 0;
         for (int32_t i = 0; i < n; ++i) {

@@ -4,6 +4,7 @@
 #include <stb/stb_image.h>
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "export/quake_export_utility.h"
@@ -95,6 +96,19 @@ TEST(WriteBmpSkin, FailsWhenTheFileCannotBeCreated) {
     FillSkin(utility, 4, 1);
     char name[kTextBufferSize] = "C:\\missing folder\\skin";
     EXPECT_EQ(utility.WriteBmpSkin(name), 0);
+}
+
+// The skin's name leads to a device that takes no bytes, as a full disk does.
+TEST(WriteBmpSkin, AFailedWriteLeavesNoSkin) {
+    ScratchFolder folder;
+    std::error_code ec;
+    std::filesystem::create_symlink("/dev/full", folder.File("full.bmp"), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    QuakeExportUtility utility;
+    FillSkin(utility, 4, 2);
+    char name[kTextBufferSize] = "C:\\full";
+    EXPECT_EQ(utility.WriteBmpSkin(name), 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(folder.File("full.bmp")));
 }
 
 }  // namespace

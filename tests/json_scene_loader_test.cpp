@@ -393,7 +393,10 @@ TEST(JsonSceneLoader, RejectsEveryBrokenRule) {
         {OneNode("{" + mesh + R"(, "modifiers": [ { "name": "M", "faceSelection": { "size": 2, "set": [0, 2] } } ] })"),
          "modifiers[0].faceSelection.set[1]: face index 2 is out of range: the selection has 2 faces"},
         {OneNode("{" + mesh + R"(, "modifiers": [ { "name": "M", "faceSelection": { "size": -1 } } ] })"),
-         "modifiers[0].faceSelection.size: expected a selection size from 0 to 16777216, found -1"},
+         "modifiers[0].faceSelection.size: expected a selection size from 0 to 65, found -1"},
+        // The mesh's count and at most 64 more: a short file cannot ask for vast selections.
+        {OneNode("{" + mesh + R"(, "modifiers": [ { "name": "M", "vertexSelection": { "size": 68 } } ] })"),
+         "modifiers[0].vertexSelection.size: expected a selection size from 0 to 67, found 68"},
         {OneNode("{" + mesh + R"(, "modifiers": [ { "name": "M", "faceSelection": { "sets": [] } } ] })"),
          "modifiers[0].faceSelection.sets: unknown key"},
     };

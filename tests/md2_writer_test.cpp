@@ -294,18 +294,51 @@ TEST(Md2WriterZeros, AMinimumOfZeroIsTheFirstZeroWithItsSign) {
     EXPECT_EQ(GetF32(frame.data() + 0), static_cast<float>(7.0f * 0.004));
 }
 
-TEST(Md2WriterEmptyMesh, FramesOfNoVerticesHaveZeroScaleAndTranslate) {
+TEST(Md2WriterEmptyMesh, AFrameOfNoVerticesHasZeroScaleAndTranslate) {
     testing_scenes::QuadScene quad;
     quad.quad->mesh = Mesh();
     QuakeExportUtility utility;
     testing_scenes::PrepareExport(utility, *quad.host);
-    TempDir dir;
-    char path[kPathBufferSize];
-    std::snprintf(path, sizeof path, "%s", (dir / "empty").c_str());
-    ASSERT_EQ(utility.SaveModel(path, 0, 0, 0, 1.0f), 1);
-    const std::vector<uint8_t> file = ReadBytes(dir / "empty.md2");
-    EXPECT_EQ(Field(file, 16), 40);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(GetF32(file.data() + 68 + 4 * i), 0.0f);
+    std::vector<uint8_t> frame;
+    ASSERT_EQ(utility.EncodeFrame(0, "empty", 1.0f, frame), 1);
+    ASSERT_EQ(frame.size(), 40u);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(GetF32(frame.data() + 4 * i), 0.0f);
+}
+
+// Models no reader can use: no triangles, or frames whose box the floats
+// cannot hold. Neither leaves a new file behind nor touches an existing one.
+TEST(Md2WriterUnusableModel, EmptyMeshesAndInfiniteFramesAreRefused) {
+    const struct {
+        const char* what;
+        bool emptyMesh;
+        float scale;
+        const char* reason;
+    } cases[] = {
+        {"no vertices", true, 1.0f, "Nothing to write"},
+        {"scaled past the float range", false, 3e38f, "beyond the float range"},
+    };
+    for (const auto& c : cases) {
+        testing_scenes::QuadScene quad;
+        if (c.emptyMesh) quad.quad->mesh = Mesh();
+        QuakeExportUtility utility;
+        testing_scenes::PrepareExport(utility, *quad.host);
+        TempDir dir;
+        char path[kPathBufferSize];
+        std::snprintf(path, sizeof path, "%s", (dir / "model").c_str());
+        EXPECT_EQ(utility.SaveModel(path, 0, 0, 0, c.scale), 0) << c.what;
+        EXPECT_FALSE(FileExists(dir / "model.md2")) << c.what;
+        EXPECT_NE(std::string(utility.engine.errorText).find(c.reason), std::string::npos) << c.what;
+
+        if (c.emptyMesh) continue;
+        QuakeExportUtility steady;
+        testing_scenes::PrepareExport(steady, *quad.host);
+        std::snprintf(path, sizeof path, "%s", (dir / "model").c_str());
+        ASSERT_EQ(steady.SaveModel(path, 0, 0, 0, 1.0f), 1);
+        const std::vector<uint8_t> before = ReadBytes(dir / "model.md2");
+        std::snprintf(path, sizeof path, "%s", (dir / "model").c_str());
+        EXPECT_EQ(utility.SaveModel(path, 1, 4, 0, c.scale), 0) << c.what;
+        EXPECT_EQ(ReadBytes(dir / "model.md2"), before) << c.what;
+    }
 }
 
 // --- Frame-name import -------------------------------------------------------

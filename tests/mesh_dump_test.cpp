@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "export/model_exporter.h"
@@ -94,6 +95,18 @@ TEST(DumpMeshText, AnUnopenablePathLatchesItsReason) {
     const std::string longPath = "C:\\missing\\" + std::string(300, 'p');
     EXPECT_EQ(second.DumpMeshText(longPath.c_str(), nullptr, 0, nullptr, 0), 0);
     EXPECT_EQ(std::string(second.errorText), ("Could not open " + longPath).substr(0, 255));
+}
+
+TEST(DumpMeshText, AFailedWriteLeavesNoListing) {
+    ScratchFolder folder;
+    std::error_code ec;
+    std::filesystem::create_symlink("/dev/full", folder.File("tris.asc"), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    const ExportVertex vertices[] = {Vertex(1.0f, 2.0f, 3.0f)};
+    ModelExporter engine;
+    EXPECT_EQ(engine.DumpMeshText("C:\\tris.asc", vertices, 1, nullptr, 0), 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(folder.File("tris.asc")));
+    EXPECT_NE(std::string(engine.errorText).find("Could not write all of C:\\tris.asc"), std::string::npos);
 }
 
 }  // namespace

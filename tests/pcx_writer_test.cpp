@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,20 @@ TEST(WritePcxSkin, RefusesANameThatCannotTakeItsExtension) {
     std::memcpy(name, "C:\\", 3);
     EXPECT_EQ(utility.WritePcxSkin(name), 0);
     EXPECT_EQ(std::strlen(name), sizeof name - 1);
+}
+
+// The skin's name leads to a device that takes no bytes, as a full disk does.
+TEST(WritePcxSkin, AFailedWriteLeavesNoSkin) {
+    ScratchFolder folder;
+    std::error_code ec;
+    std::filesystem::create_symlink("/dev/full", folder.File("full.pcx"), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    QuakeExportUtility utility;
+    FillSkin(utility, {0xFFFFFF}, 4, 1);
+    ASSERT_EQ(utility.QuantizeSkin(), 1);
+    char name[kTextBufferSize] = "C:\\full";
+    EXPECT_EQ(utility.WritePcxSkin(name), 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(folder.File("full.pcx")));
 }
 
 }  // namespace

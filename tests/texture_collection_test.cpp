@@ -109,6 +109,22 @@ TEST(TextureCollection, MergeKeepsTheFirstOfEachExactName) {
     EXPECT_EQ(c.records[4].head.mergeIndex, 1);
 }
 
+// 500 nodes sharing a multi-material of 500 slots of one material: merged,
+// they are one record, and they are taken once rather than 250,000 times.
+TEST(TextureCollection, SharedMaterialsAreTakenOnceWhenMerging) {
+    Collection c;
+    SceneMaterial* wall = c.Bitmap("Wall", "wall.bmp");
+    SceneMaterial* floor = c.Bitmap("Floor", "floor.bmp");
+    std::vector<SceneMaterial*> slots(500, wall);
+    slots[7] = floor;
+    SceneMaterial* multi = c.Multi("Multi", slots);
+    std::vector<SceneMaterial*> nodes(500, multi);
+    nodes[3] = floor;
+    c.Nodes(nodes);
+    ASSERT_EQ(c.Collect(COLLECT_MERGE), 1);
+    EXPECT_EQ(c.Names(), (Names{"wall.bmp", "floor.bmp"}));
+}
+
 TEST(TextureCollection, SortIsCaseInsensitiveAndKeepsTheFirstOfEqualNames) {
     const struct {
         Names nodeOrder;

@@ -24,9 +24,11 @@ constexpr int64_t kMaxMaterialId = 65535;
 constexpr int64_t kMaxInt32 = std::numeric_limits<int32_t>::max();
 constexpr int64_t kMinInt32 = std::numeric_limits<int32_t>::min();
 constexpr int64_t kMaxUint32 = std::numeric_limits<uint32_t>::max();
-// A modifier's selection is a bit per vertex or face; a size far beyond any
-// mesh is refused rather than allocated.
-constexpr int64_t kMaxSelectionSize = int64_t{1} << 24;
+// A modifier's selection is a bit per vertex or face of its node's mesh. A
+// size that disagrees with the mesh is allowed (it is how a scene states an
+// inconsistent modifier stack), but only by a little: the bits are allocated,
+// and a short file must not make the loader allocate far beyond its meshes.
+constexpr int64_t kSelectionSlack = 64;
 constexpr size_t kFlagToggles = 32;
 constexpr size_t kFlagValues = 8;
 
@@ -669,7 +671,9 @@ bool SceneReader::ReadSelection(const Json* v, const std::string& path, int64_t 
     if (v) {
         if (!CheckKeys(*v, path, {"size", "set"})) return false;
         if (const Json* s = Find(*v, "size")) {
-            if (!ReadInteger(*s, Key(path, "size"), 0, kMaxSelectionSize, "a selection size", size)) return false;
+            if (!ReadInteger(*s, Key(path, "size"), 0, defaultSize + kSelectionSlack, "a selection size", size)) {
+                return false;
+            }
         }
         set = Find(*v, "set");
     }
