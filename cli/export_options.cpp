@@ -135,7 +135,7 @@ bool SetTextureCache(ExportOptions& o, const std::string& v, std::string& error)
 }
 
 // clang-format off
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionRow> kOptions = {
     {"output", 'o', "PATH", "the answer to the Save As dialog: the model file\n"
                             "(default: the scene's base name, e.g. robot.md2)", SetOutput},
     {"skin-name", 0, "NAME", "typed into \"Skin Name:\" (default \"tris\"): the\n"
@@ -188,23 +188,23 @@ const std::vector<OptionSpec> kOptions = {
 };
 // clang-format on
 
-const OptionSpec* FindLong(const std::string& name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (name == spec.longName) return &spec;
+const OptionRow* FindLong(const std::string& name) {
+    for (const OptionRow& row : kOptions) {
+        if (name == row.longName) return &row;
     }
     return nullptr;
 }
 
-const OptionSpec* FindShort(char name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.shortName != 0 && spec.shortName == name) return &spec;
+const OptionRow* FindShort(char name) {
+    for (const OptionRow& row : kOptions) {
+        if (row.shortName != 0 && row.shortName == name) return &row;
     }
     return nullptr;
 }
 
 }  // namespace
 
-const std::vector<OptionSpec>& ExportOptionTable() { return kOptions; }
+const std::vector<OptionRow>& ExportOptionTable() { return kOptions; }
 
 bool ParseExportOptions(int argc, const char* const* argv, ExportOptions& options, std::string& error) {
     std::vector<std::string> operands;
@@ -220,40 +220,40 @@ bool ParseExportOptions(int argc, const char* const* argv, ExportOptions& option
             continue;
         }
 
-        const OptionSpec* spec = nullptr;
+        const OptionRow* row = nullptr;
         std::optional<std::string> attached;  // a value given in the same argument
         std::string shown;                    // the option as the user wrote it, for messages
         if (arg[1] == '-') {
             const size_t equals = arg.find('=');
             const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
             if (equals != std::string::npos) attached = arg.substr(equals + 1);
-            spec = FindLong(name);
+            row = FindLong(name);
             shown = "--" + name;
         } else {
-            spec = FindShort(arg[1]);
+            row = FindShort(arg[1]);
             if (arg.size() > 2) attached = arg.substr(2);
             shown = arg.substr(0, 2);
         }
-        if (!spec) {
+        if (!row) {
             error = "unknown option " + shown;
             return false;
         }
 
         std::string value;
-        if (spec->valueName) {
+        if (row->valueName) {
             if (attached) {
                 value = *attached;
             } else if (i + 1 < argc) {
                 value = argv[++i];
             } else {
-                error = shown + " needs a value (" + spec->valueName + ")";
+                error = shown + " needs a value (" + row->valueName + ")";
                 return false;
             }
         } else if (attached) {
             error = shown + " takes no value";
             return false;
         }
-        if (!spec->apply(options, value, error)) return false;
+        if (!row->apply(options, value, error)) return false;
     }
 
     if (options.help || options.version) return true;
@@ -294,15 +294,15 @@ std::string HelpText() {
         "\n"
         "Options:\n";
     constexpr size_t kColumn = 26;
-    for (const OptionSpec& spec : kOptions) {
-        std::string left = spec.shortName ? std::string("  -") + spec.shortName + ", " : std::string("      ");
-        left += std::string("--") + spec.longName;
-        if (spec.valueName) left += std::string(" ") + spec.valueName;
+    for (const OptionRow& row : kOptions) {
+        std::string left = row.shortName ? std::string("  -") + row.shortName + ", " : std::string("      ");
+        left += std::string("--") + row.longName;
+        if (row.valueName) left += std::string(" ") + row.valueName;
         // A long option and value take a line of their own.
         if (left.size() < kColumn) left.resize(kColumn, ' ');
         else left += "\n" + std::string(kColumn, ' ');
         help += left;
-        for (const char* p = spec.help; *p; ++p) {
+        for (const char* p = row.help; *p; ++p) {
             help += *p;
             if (*p == '\n') help += std::string(kColumn, ' ');
         }

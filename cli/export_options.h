@@ -41,7 +41,7 @@ struct ExportOptions {
 // "-xVALUE". apply stores the value; it returns false with error set when the
 // value is not acceptable. Giving an option twice applies it twice, so a
 // repeatable option is one whose apply appends.
-struct OptionSpec {
+struct OptionRow {
     const char* longName;   // without the leading "--"
     char shortName;         // 0: none
     const char* valueName;  // shown in the help; null for a flag
@@ -50,7 +50,7 @@ struct OptionSpec {
 };
 
 // The options in the order the help lists them.
-const std::vector<OptionSpec>& ExportOptionTable();
+const std::vector<OptionRow>& ExportOptionTable();
 
 // Reads argv[1 .. argc-1] into options. Returns false with error set (one
 // line, without the program's name) on a usage error. --help and --version
