@@ -179,12 +179,12 @@ void BM_EncodeFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeFrame)->RangeMultiplier(2)->Range(512, 8192)->Complexity(benchmark::oN)->Unit(benchmark::kMicrosecond);
 
-// A whole new model file, the frame count doubling at 2,048 vertices.
-void BM_WriteNewModelFrames(benchmark::State& state) {
-    bench::ToriScene tori(kLargePieces);
+// Times whole new model files of the scene with frameCount frames (0: the
+// default list), against the benchmark's range argument.
+void WriteNewModels(benchmark::State& state, bench::ToriScene& tori, int32_t frameCount) {
     QuakeExportUtility utility;
     bench::PrepareExport(utility, tori);
-    utility.frameCount = static_cast<int32_t>(state.range(0));
+    if (frameCount) utility.frameCount = frameCount;
     bench::TempFolder folder;
     char path[kPathBufferSize];
     for (auto _ : state) {
@@ -193,20 +193,18 @@ void BM_WriteNewModelFrames(benchmark::State& state) {
     }
     state.SetComplexityN(state.range(0));
 }
+
+// A whole new model file, the frame count doubling at 2,048 vertices.
+void BM_WriteNewModelFrames(benchmark::State& state) {
+    bench::ToriScene tori(kLargePieces);
+    WriteNewModels(state, tori, static_cast<int32_t>(state.range(0)));
+}
 BENCHMARK(BM_WriteNewModelFrames)->RangeMultiplier(2)->Range(32, 256)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
 
 // A whole new model file of 198 frames, the vertex count doubling.
 void BM_WriteNewModelVertices(benchmark::State& state) {
     bench::ToriScene tori(static_cast<int>(state.range(0)) / bench::kTorusVertices);
-    QuakeExportUtility utility;
-    bench::PrepareExport(utility, tori);
-    bench::TempFolder folder;
-    char path[kPathBufferSize];
-    for (auto _ : state) {
-        std::snprintf(path, sizeof path, "%s/model", folder.path().c_str());
-        utility.WriteNewModel(path, 1.0f);
-    }
-    state.SetComplexityN(state.range(0));
+    WriteNewModels(state, tori, 0);
 }
 BENCHMARK(BM_WriteNewModelVertices)->RangeMultiplier(2)->Range(512, 8192)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
 
