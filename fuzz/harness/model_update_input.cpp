@@ -21,59 +21,13 @@
 #include "fuzz/harness/fuzz_support.h"
 #include "model/md2_format.h"
 #include "standin/host/standin_scene.h"
+#include "support/quad_scene.h"
 
 namespace {
 
-// One selected, textured quad that rises along z over frames 0 .. 10.
-struct QuadScene {
-    QuadScene() {
-        auto node = std::make_unique<standin::SceneNode>();
-        node->name = "Quad";
-        node->selected = true;
-        standin::SceneMaterial* material = scene.AddMaterial("Wall");
-        material->diffuse = std::make_unique<standin::SceneBitmapTex>("wall.bmp");
-        node->material = material;
-        node->convertible = true;
-        node->hasMesh = true;
-        Mesh& m = node->mesh;
-        m.verts = {{0, 0, 0}, {10, 0, 0}, {10, 20, 0}, {0, 20, 0}};
-        m.faces.resize(2);
-        m.faces[0].v[0] = 0, m.faces[0].v[1] = 1, m.faces[0].v[2] = 2;
-        m.faces[1].v[0] = 0, m.faces[1].v[1] = 2, m.faces[1].v[2] = 3;
-        standin::TransformKey k0, k10;
-        k10.frame = 10;
-        k10.rows.row[3] = Point3(0, 0, 50);
-        node->transformKeys = {k0, k10};
-        scene.root->AddChild(std::move(node));
-        host = std::make_unique<standin::StandinHost>(&scene);
-    }
-    standin::Scene scene;
-    std::unique_ptr<standin::StandinHost> host;
-};
-
-QuadScene& TheScene() {
-    static QuadScene quad;
+testing_scenes::QuadScene& TheScene() {
+    static testing_scenes::QuadScene quad;
     return quad;
-}
-
-// The time-0 capture and one placed 64 x 32 texture, as the driver leaves them.
-void PrepareExport(QuakeExportUtility& utility) {
-    utility.hostInterface = TheScene().host.get();
-    utility.engine.CollectNodes(utility.hostInterface, NODE_SELECTED | NODE_HAS_MATERIAL);
-    utility.engine.CaptureMeshes(0, static_cast<uint32_t>(utility.engine.nodeCount), &utility.vertices,
-                                 &utility.faces, &utility.vertexCount, &utility.faceCount, CAPTURE_WORLD_SPACE, 0);
-    utility.textures = new TextureRecord[1];
-    utility.textureCount = 1;
-    TextureRecord& r = utility.textures[0];
-    r.image.header.width = 64;
-    r.image.header.height = 32;
-    r.uMax = 1;
-    r.vMax = 1;
-    r.placeWidth = 64;
-    r.placeHeight = 32;
-    for (int32_t i = 0; i < utility.faceCount; ++i) utility.faces[i].texture = &r;
-    utility.skinWidth = 64;
-    utility.skinHeight = 32;
 }
 
 bool SameNames(const FrameNameSlots& a, const FrameNameSlots& b) { return std::memcmp(a, b, sizeof a) == 0; }
@@ -91,7 +45,7 @@ std::string vorn_fuzz::CheckModelUpdateInput(const uint8_t* data, size_t size) {
         vorn_fuzz::WriteBytes(file, original.data(), original.size());
 
         QuakeExportUtility utility;
-        PrepareExport(utility);
+        testing_scenes::PrepareExport(utility, *TheScene().host);
         vorn_fuzz::Require(utility.vertexCount == 4 && utility.faceCount == 2, "the quad scene did not capture");
 
         // Frame names first: a refused import leaves the list alone.
