@@ -60,14 +60,6 @@ const struct {
     {"Cannot save PCX image", "File Error", true},
 };
 
-void Put16(Bytes& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
 
 // Pixel bytes from a seed: enough variety for the palette match, cheap to make.
 void PutPattern(Bytes& b, size_t count, uint8_t seed) {
@@ -78,15 +70,15 @@ Bytes MakeBmp(int w, int h, int bits, uint8_t seed) {
     const int paletteEntries = bits == 24 ? 0 : (bits == 8 ? 256 : 16);
     const int64_t stride = bits == 24 ? (3 * w + 3) & ~3 : bits == 8 ? (w + 3) & ~3 : ((w + 7) / 2) & ~3;
     Bytes b = {'B', 'M'};
-    Put32(b, static_cast<uint32_t>(54 + 4 * paletteEntries + stride * h));
-    Put32(b, 0);
-    Put32(b, static_cast<uint32_t>(54 + 4 * paletteEntries));
-    Put32(b, 40);
-    Put32(b, static_cast<uint32_t>(w));
-    Put32(b, static_cast<uint32_t>(h));
-    Put16(b, 1);
-    Put16(b, static_cast<uint32_t>(bits));
-    for (int i = 0; i < 6; ++i) Put32(b, 0);
+    PutU32(b, static_cast<uint32_t>(54 + 4 * paletteEntries + stride * h));
+    PutU32(b, 0);
+    PutU32(b, static_cast<uint32_t>(54 + 4 * paletteEntries));
+    PutU32(b, 40);
+    PutU32(b, static_cast<uint32_t>(w));
+    PutU32(b, static_cast<uint32_t>(h));
+    PutU16(b, static_cast<uint16_t>(1));
+    PutU16(b, static_cast<uint16_t>(static_cast<uint32_t>(bits)));
+    for (int i = 0; i < 6; ++i) PutU32(b, 0);
     PutPattern(b, static_cast<size_t>(4 * paletteEntries), static_cast<uint8_t>(seed ^ 0x5A));
     PutPattern(b, static_cast<size_t>(stride * h), seed);
     return b;
@@ -94,13 +86,13 @@ Bytes MakeBmp(int w, int h, int bits, uint8_t seed) {
 
 Bytes MakeTga(int w, int h, int bits, uint8_t seed) {
     Bytes b = {0, 0, 2};
-    Put16(b, 0);
-    Put16(b, 0);
+    PutU16(b, static_cast<uint16_t>(0));
+    PutU16(b, static_cast<uint16_t>(0));
     b.push_back(0);
-    Put16(b, 0);
-    Put16(b, 0);
-    Put16(b, static_cast<uint32_t>(w));
-    Put16(b, static_cast<uint32_t>(h));
+    PutU16(b, static_cast<uint16_t>(0));
+    PutU16(b, static_cast<uint16_t>(0));
+    PutU16(b, static_cast<uint16_t>(static_cast<uint32_t>(w)));
+    PutU16(b, static_cast<uint16_t>(static_cast<uint32_t>(h)));
     b.push_back(static_cast<uint8_t>(bits));
     b.push_back(0);
     PutPattern(b, static_cast<size_t>(w * h * bits / 8), seed);
@@ -109,20 +101,20 @@ Bytes MakeTga(int w, int h, int bits, uint8_t seed) {
 
 Bytes MakeTim(int units, int h, bool eightBit, uint8_t seed) {
     Bytes b;
-    Put32(b, 0x10);
-    Put32(b, (eightBit ? 1u : 0u) | 8u);
+    PutU32(b, 0x10);
+    PutU32(b, (eightBit ? 1u : 0u) | 8u);
     const int colours = eightBit ? 256 : 16;
-    Put32(b, static_cast<uint32_t>(12 + 2 * colours));
-    Put16(b, 0);
-    Put16(b, 480);
-    Put16(b, static_cast<uint32_t>(colours));
-    Put16(b, 1);
+    PutU32(b, static_cast<uint32_t>(12 + 2 * colours));
+    PutU16(b, static_cast<uint16_t>(0));
+    PutU16(b, static_cast<uint16_t>(480));
+    PutU16(b, static_cast<uint16_t>(static_cast<uint32_t>(colours)));
+    PutU16(b, static_cast<uint16_t>(1));
     PutPattern(b, static_cast<size_t>(2 * colours), static_cast<uint8_t>(seed ^ 0x33));
-    Put32(b, static_cast<uint32_t>(12 + 2 * units * h));
-    Put16(b, 0);
-    Put16(b, 0);
-    Put16(b, static_cast<uint32_t>(units));
-    Put16(b, static_cast<uint32_t>(h));
+    PutU32(b, static_cast<uint32_t>(12 + 2 * units * h));
+    PutU16(b, static_cast<uint16_t>(0));
+    PutU16(b, static_cast<uint16_t>(0));
+    PutU16(b, static_cast<uint16_t>(static_cast<uint32_t>(units)));
+    PutU16(b, static_cast<uint16_t>(static_cast<uint32_t>(h)));
     PutPattern(b, static_cast<size_t>(2 * units * h), seed);
     return b;
 }

@@ -1,5 +1,7 @@
 #include "support/image_files.h"
 
+#include "export/byte_order.h"
+
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -53,28 +55,18 @@ std::string WriteFile(const std::string& path, const Bytes& bytes) {
     return path;
 }
 
-void Put16(Bytes& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void Put32(Bytes& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
-
 Bytes BmpFile(int32_t width, int32_t height, uint16_t bits, uint32_t coloursUsed, uint32_t paletteEntries,
               const Bytes& pixels, uint16_t signature) {
     Bytes b;
-    Put16(b, signature);
-    Put32(b, 0);  // file size
-    Put32(b, 0);  // reserved
-    Put32(b, 0);  // pixel offset
+    PutU16(b, static_cast<uint16_t>(signature));
+    PutU32(b, 0);  // file size
+    PutU32(b, 0);  // reserved
+    PutU32(b, 0);  // pixel offset
     const uint32_t info[] = {40, static_cast<uint32_t>(width), static_cast<uint32_t>(height)};
-    for (uint32_t v : info) Put32(b, v);
-    Put16(b, 1);
-    Put16(b, bits);
-    for (uint32_t v : {0u, 0u, 0u, 0u, coloursUsed, 0u}) Put32(b, v);
+    for (uint32_t v : info) PutU32(b, v);
+    PutU16(b, static_cast<uint16_t>(1));
+    PutU16(b, static_cast<uint16_t>(bits));
+    for (uint32_t v : {0u, 0u, 0u, 0u, coloursUsed, 0u}) PutU32(b, v);
     for (uint32_t i = 0; i < paletteEntries; ++i) {
         for (uint32_t k = 0; k < 3; ++k) b.push_back(static_cast<uint8_t>(i + k));
         b.push_back(0);
@@ -89,13 +81,13 @@ Bytes TgaFile(uint16_t width, uint16_t height, uint8_t depth, uint16_t mapLength
     b.push_back(0);
     b.push_back(mapLength ? 1 : 0);
     b.push_back(mapLength ? 1 : (depth == 8 ? 3 : 2));
-    Put16(b, 0);
-    Put16(b, mapLength);
+    PutU16(b, static_cast<uint16_t>(0));
+    PutU16(b, static_cast<uint16_t>(mapLength));
     b.push_back(entryBits);
-    Put16(b, 0);
-    Put16(b, 0);
-    Put16(b, width);
-    Put16(b, height);
+    PutU16(b, static_cast<uint16_t>(0));
+    PutU16(b, static_cast<uint16_t>(0));
+    PutU16(b, static_cast<uint16_t>(width));
+    PutU16(b, static_cast<uint16_t>(height));
     b.push_back(depth);
     b.push_back(0);
     for (uint32_t i = 0; i < mapLength; ++i) {
@@ -108,21 +100,21 @@ Bytes TgaFile(uint16_t width, uint16_t height, uint8_t depth, uint16_t mapLength
 Bytes TimFile(uint32_t mode, const std::vector<uint16_t>* clut, int16_t units, uint16_t height, const Bytes& rows,
               TimPlace place) {
     Bytes b;
-    Put32(b, 0x10);
-    Put32(b, mode | (clut ? 8u : 0u));
+    PutU32(b, 0x10);
+    PutU32(b, mode | (clut ? 8u : 0u));
     if (clut) {
-        Put32(b, static_cast<uint32_t>(12 + 2 * clut->size()));
-        Put16(b, place.clutX);
-        Put16(b, place.clutY);
-        Put16(b, static_cast<uint32_t>(clut->size()));
-        Put16(b, 1);
-        for (uint16_t c : *clut) Put16(b, c);
+        PutU32(b, static_cast<uint32_t>(12 + 2 * clut->size()));
+        PutU16(b, static_cast<uint16_t>(place.clutX));
+        PutU16(b, static_cast<uint16_t>(place.clutY));
+        PutU16(b, static_cast<uint16_t>(static_cast<uint32_t>(clut->size())));
+        PutU16(b, static_cast<uint16_t>(1));
+        for (uint16_t c : *clut) PutU16(b, static_cast<uint16_t>(c));
     }
-    Put32(b, static_cast<uint32_t>(12 + rows.size()));
-    Put16(b, place.imageX);
-    Put16(b, place.imageY);
-    Put16(b, static_cast<uint16_t>(units));
-    Put16(b, height);
+    PutU32(b, static_cast<uint32_t>(12 + rows.size()));
+    PutU16(b, static_cast<uint16_t>(place.imageX));
+    PutU16(b, static_cast<uint16_t>(place.imageY));
+    PutU16(b, static_cast<uint16_t>(static_cast<uint16_t>(units)));
+    PutU16(b, static_cast<uint16_t>(height));
     b.insert(b.end(), rows.begin(), rows.end());
     return b;
 }

@@ -17,8 +17,6 @@ std::string ScratchDir();
 // Writes bytes to path, creating its folders; returns path.
 std::string WriteFile(const std::string& path, const Bytes& bytes);
 
-void Put16(Bytes& b, uint32_t v);
-void Put32(Bytes& b, uint32_t v);
 
 // A BMP file: headers, paletteEntries colours (entry i = i, i+1, i+2, 0), then pixels.
 Bytes BmpFile(int32_t width, int32_t height, uint16_t bits, uint32_t coloursUsed, uint32_t paletteEntries,

@@ -1,5 +1,7 @@
 #include "support/plugin_session.h"
 
+#include "export/byte_order.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -128,10 +130,6 @@ md2check::Md2Report PluginSessionTest::Model(const std::string& name) const {
 
 namespace {
 
-void Put32(std::vector<uint8_t>& out, int32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
-}
-
 }  // namespace
 
 std::vector<uint8_t> Md2WithFrames(const std::vector<std::string>& names, int32_t vertexCount,
@@ -143,9 +141,9 @@ std::vector<uint8_t> Md2WithFrames(const std::vector<std::string>& names, int32_
     std::vector<uint8_t> out = {'I', 'D', 'P', '2'};
     const int32_t header[16] = {8, 8, 8, frameSize, 0, vertexCount, 0, triangleCount, 0, frames,
                                 68, 68, 68, ofsFrames, ofsEnd, ofsEnd};
-    for (int32_t field : header) Put32(out, field);
+    for (int32_t field : header) PutI32(out, field);
     for (const std::string& name : names) {
-        for (int i = 0; i < 6; ++i) Put32(out, 0);  // scale and translate: zero floats
+        for (int i = 0; i < 6; ++i) PutI32(out, 0);  // scale and translate: zero floats
         std::string field = name.substr(0, 16);
         field.resize(16, '\0');
         out.insert(out.end(), field.begin(), field.end());
