@@ -254,6 +254,7 @@ TEST(StandinHost, TheLatestLiveHostAnswersWhateverOrderHostsGoIn) {
 // What a command follows an export by: the transforms asked for, and the
 // files opened to be written.
 TEST(StandinHost, TellsItsObserversWhatThePluginAsks) {
+    SKIP_WITHOUT_DRIVE_MAPPING();
     Scene scene;
     Load(scene, "example.json");
     INode* box = scene.root->GetChildNode(0);
