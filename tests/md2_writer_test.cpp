@@ -2,6 +2,7 @@
 // frame-name import, all through the utility's operations on stand-in scenes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -9,6 +10,8 @@
 
 #include "export/byte_order.h"
 #include "export/quake_export_utility.h"
+#include "standin/host/json_scene_loader.h"
+#include "standin/host/standin_scene.h"
 #include "support/quad_scene.h"
 #include "support/test_files.h"
 
@@ -338,6 +341,44 @@ TEST(Md2WriterUnusableModel, EmptyMeshesAndInfiniteFramesAreRefused) {
         std::snprintf(path, sizeof path, "%s", (dir / "model").c_str());
         EXPECT_EQ(utility.SaveModel(path, 1, 4, 0, c.scale), 0) << c.what;
         EXPECT_EQ(ReadBytes(dir / "model.md2"), before) << c.what;
+    }
+}
+
+// The frames of the bundled robot, byte for byte as an x86-64 build encodes
+// them: single-precision arithmetic with no excess precision, whatever the
+// build's target. VORN_UPDATE_REFERENCES=1 writes the file again instead.
+TEST(Md2WriterReferenceFrames, TheRobotsFramesAreTheReferenceBytes) {
+    const std::string reference = std::string(VORN_TEST_DATA_DIR) + "/frames/robot_frames.bin";
+    standin::Scene scene;
+    std::string error;
+    ASSERT_TRUE(standin::LoadJsonScene(std::string(VORN_SOURCE_DIR) + "/examples/robot.json", scene, error))
+        << error;
+    standin::StandinHost host(&scene);
+    QuakeExportUtility utility;
+    utility.hostInterface = &host;
+    utility.engine.CollectNodes(&host, NODE_SELECTED | NODE_HAS_MATERIAL);
+    ASSERT_EQ(utility.engine.CaptureMeshes(0, static_cast<uint32_t>(utility.engine.nodeCount), &utility.vertices,
+                                           &utility.faces, &utility.vertexCount, &utility.faceCount,
+                                           CAPTURE_WORLD_SPACE, 0),
+              1);
+    constexpr int kFrames = 54;  // stand1 through attack8
+    std::vector<uint8_t> frames;
+    for (int f = 0; f < kFrames; ++f) {
+        ASSERT_EQ(utility.EncodeFrame(f * GetTicksPerFrame(), utility.frameNames[f], 0.8f, frames), 1) << f;
+    }
+    if (std::getenv("VORN_UPDATE_REFERENCES")) {
+        WriteBytes(reference, frames);
+        GTEST_SKIP() << "wrote " << reference;
+    }
+    const std::vector<uint8_t> expected = ReadBytes(reference);
+    ASSERT_EQ(frames.size(), expected.size());
+    const size_t frameSize = frames.size() / kFrames;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (frames[i] == expected[i]) continue;
+        const size_t at = i % frameSize;
+        ADD_FAILURE() << "frame " << i / frameSize << ": first difference at byte " << at
+                      << (at < 24 ? " (scale or translate)" : at < 40 ? " (name)" : " (a vertex)");
+        break;
     }
 }
 
