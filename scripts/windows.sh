@@ -53,6 +53,16 @@ if [[ -x /usr/lib/wine/wine ]]; then
 else
   echo "windows: SKIPPED the win32 runs: no 32-bit Wine (wine32:i386)"
 fi
+# One Wine prefix serves every run. A prefix made before the 32-bit Wine was
+# installed has no 32-bit system, and then nothing starts: make it again.
+export WINEPREFIX=$PWD/build/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [[ -x /usr/lib/wine/wine && -d $WINEPREFIX &&
+      ! -e $WINEPREFIX/drive_c/windows/syswow64/kernel32.dll ]]; then
+  echo "windows: making the Wine prefix again, with its 32-bit system"
+  rm -rf "$WINEPREFIX"
+fi
+[[ -e $WINEPREFIX/system.reg ]] || wineboot -i >/dev/null 2>&1
+
 for preset in "${run[@]}"; do
   ctest --preset "$preset" -j2
   if [[ $preset == win64 ]]; then
