@@ -1,7 +1,6 @@
 // The export driver as "Save md2" runs it inside the loaded module: the Save As
 // dialog, the files of a whole export, and the one message of each failure,
 // raised by scenes made to fail at that step.
-#include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -13,9 +12,7 @@
 
 namespace {
 
-using vorn_test::PluginSessionTest;
-
-class ExportDriverTest : public PluginSessionTest {
+class ExportDriverTest : public vorn_test::PluginSessionTest {
 protected:
     void SetUp() override {
         PluginSessionTest::SetUp();
@@ -25,8 +22,8 @@ protected:
 
     // Ticks the skin check boxes as asked and names the skin.
     void ChooseSkins(bool bmp, bool pcx, const std::string& skinName) {
-        if ((CheckState(IDC_SAVE_BMP) == BST_CHECKED) != bmp) Click(IDC_SAVE_BMP);
-        if ((CheckState(IDC_SAVE_PCX) == BST_CHECKED) != pcx) Click(IDC_SAVE_PCX);
+        if ((Control(IDC_SAVE_BMP).check == BST_CHECKED) != bmp) Click(IDC_SAVE_BMP);
+        if ((Control(IDC_SAVE_PCX).check == BST_CHECKED) != pcx) Click(IDC_SAVE_PCX);
         Type(IDC_SKIN_NAME, skinName);
     }
 
@@ -39,90 +36,62 @@ protected:
     testing_files::TempDir textures;
 };
 
-void ExpectOneOkBoxOwnedBy(const std::vector<standin::MessageBoxShown>& boxes, HWND owner, const char* text,
-                           const char* caption) {
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, text);
-    EXPECT_EQ(boxes[0].caption, caption);
-    EXPECT_EQ(boxes[0].owner, owner);
-    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK));
+// The little-endian number of `bytes` bytes at offset, signed.
+int32_t FileInt(const std::vector<unsigned char>& file, size_t offset, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | file.at(offset + static_cast<size_t>(i));
+    return bytes == 2 ? static_cast<int16_t>(v) : static_cast<int32_t>(v);
 }
 
 TEST_F(ExportDriverTest, AFullExportWritesTheModelTheDumpAndTheSkins) {
     ChooseSkins(true, true, "C:\\skin");
     ExportTo("C:\\pair.md2");
-
     EXPECT_TRUE(MessageBoxes().empty());
     EXPECT_TRUE(BuffersReleased());
     EXPECT_EQ(FilesWritten(), (std::vector<std::string>{"pair.md2", "skin.bmp", "skin.pcx", "tris.asc"}));
 
     const md2check::Md2Report model = Model("pair.md2");
     EXPECT_EQ(model.Passed(), 1) << (model.findings.empty() ? "" : model.findings[0].message);
-    EXPECT_EQ(model.header.numXyz, 8);
-    EXPECT_EQ(model.header.numTris, 4);
-    ASSERT_EQ(model.header.numFrames, 198);
-    ASSERT_EQ(model.frames.size(), 198u);
-    EXPECT_EQ(model.frames[0].name, "stand01");
-    EXPECT_EQ(model.frames[197].name, "death308");
-    // Each frame is the scene at its own frame: the quads rise one unit a frame.
-    for (int i : {0, 1, 100, 197}) EXPECT_FLOAT_EQ(model.frames[static_cast<size_t>(i)].translate[2], i) << i;
+    EXPECT_EQ((std::vector<int32_t>{model.header.numXyz, model.header.numTris, model.header.numFrames}),
+              (std::vector<int32_t>{8, 4, 198}));
 
     // Both skins are the page the model's texture coordinates point into.
     const int32_t width = model.header.skinWidth;
     const int32_t height = model.header.skinHeight;
-    EXPECT_GT(width, 0);
-    EXPECT_EQ(width % 4, 0);
-    EXPECT_GT(height, 0);
+    EXPECT_TRUE(width > 0 && width % 4 == 0 && height > 0) << width << " x " << height;
     const std::vector<unsigned char> bmp = scratch.Read("skin.bmp");
-    EXPECT_EQ(vorn_test::FileI16(bmp, 0), 0x4D42);
-    EXPECT_EQ(vorn_test::FileI32(bmp, 18), width);
-    EXPECT_EQ(vorn_test::FileI32(bmp, 22), height);
-    EXPECT_EQ(vorn_test::FileI16(bmp, 28), 24);
+    EXPECT_EQ((std::vector<int32_t>{FileInt(bmp, 0, 2), FileInt(bmp, 18, 4), FileInt(bmp, 22, 4), FileInt(bmp, 28, 2)}),
+              (std::vector<int32_t>{0x4D42, width, height, 24}));
     const std::vector<unsigned char> pcx = scratch.Read("skin.pcx");
-    ASSERT_GT(pcx.size(), 128u + 769u);
-    EXPECT_EQ(pcx[0], 0x0A);
-    EXPECT_EQ(vorn_test::FileI16(pcx, 8), width - 1);
-    EXPECT_EQ(vorn_test::FileI16(pcx, 10), height - 1);
+    EXPECT_EQ((std::vector<int32_t>{pcx.at(0), FileInt(pcx, 8, 2), FileInt(pcx, 10, 2)}),
+              (std::vector<int32_t>{0x0A, width - 1, height - 1}));
 
     const std::vector<unsigned char> dump = scratch.Read("tris.asc");
-    const std::string text(dump.begin(), dump.end());
-    EXPECT_NE(text.find("Vertices: 8"), std::string::npos) << text;
+    EXPECT_NE(std::string(dump.begin(), dump.end()).find("Vertices: 8"), std::string::npos);
 }
 
 TEST_F(ExportDriverTest, OnlyTheTickedSkinsAreWritten) {
     const struct {
         bool bmp, pcx;
-        const char* skin;
         std::vector<std::string> files;
     } cases[] = {
-        {false, false, "none", {}},
-        {true, false, "bmp", {"bmp.bmp"}},
-        {false, true, "pcx", {"pcx.pcx"}},
-        {true, true, "both", {"both.bmp", "both.pcx"}},
+        {false, false, {"m.md2", "tris.asc"}},
+        {true, false, {"m.md2", "skin.bmp", "tris.asc"}},
+        {false, true, {"m.md2", "skin.pcx", "tris.asc"}},
     };
     for (const auto& c : cases) {
-        const std::string folder = std::string("C:\\") + c.skin + "\\";
-        std::filesystem::create_directories(scratch.File(c.skin));
-        ChooseSkins(c.bmp, c.pcx, folder + c.skin);
-        ExportTo(folder + "model.md2");
-        std::vector<std::string> expected = {std::string(c.skin) + "/model.md2"};
-        for (const std::string& f : c.files) expected.push_back(std::string(c.skin) + "/" + f);
-        std::vector<std::string> written;
-        for (const std::string& f : FilesWritten()) {
-            if (f.rfind(std::string(c.skin) + "/", 0) == 0) written.push_back(f);
-        }
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(written, expected) << c.skin;
+        for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) std::filesystem::remove(entry);
+        ChooseSkins(c.bmp, c.pcx, "C:\\skin");
+        ExportTo("C:\\m.md2");
+        EXPECT_EQ(FilesWritten(), c.files) << c.bmp << c.pcx;
     }
     EXPECT_TRUE(MessageBoxes().empty());
-    EXPECT_TRUE(scratch.Exists("tris.asc"));
 }
 
 TEST_F(ExportDriverTest, AnExportAfterAFailedOneStartsFromTheSameState) {
     ChooseSkins(true, true, "C:\\first");
     ExportTo("C:\\first.md2");
     ASSERT_TRUE(MessageBoxes().empty());
-    EXPECT_TRUE(BuffersReleased());
     const std::vector<unsigned char> dump = scratch.Read("tris.asc");
 
     // Fails at the placement, with every buffer but the skins' allocated.
@@ -135,67 +104,45 @@ TEST_F(ExportDriverTest, AnExportAfterAFailedOneStartsFromTheSameState) {
     Type(IDC_SKIN_NAME, "C:\\second");
     ExportTo("C:\\second.md2");
     EXPECT_EQ(MessageBoxes().size(), 1u);
-    EXPECT_TRUE(BuffersReleased());
-    EXPECT_EQ(scratch.Read("second.md2"), scratch.Read("first.md2"));
-    EXPECT_EQ(scratch.Read("second.bmp"), scratch.Read("first.bmp"));
-    EXPECT_EQ(scratch.Read("second.pcx"), scratch.Read("first.pcx"));
+    for (const char* extension : {".md2", ".bmp", ".pcx"}) {
+        EXPECT_EQ(scratch.Read(std::string("second") + extension), scratch.Read(std::string("first") + extension));
+    }
     EXPECT_EQ(scratch.Read("tris.asc"), dump);
 }
 
-TEST_F(ExportDriverTest, CancellingSaveAsWritesAndShowsNothing) {
-    ChooseSkins(true, true, "C:\\skin");
-    standin::QueueSaveAsCancel();
-    Click(IDC_SAVE_MD2);
-    ASSERT_EQ(SaveAsDialogs().size(), 1u);
-    EXPECT_FALSE(SaveAsDialogs()[0].chose);
-    EXPECT_TRUE(MessageBoxes().empty());
-    EXPECT_TRUE(FilesWritten().empty());
-    EXPECT_TRUE(BuffersReleased());
-}
-
 TEST_F(ExportDriverTest, TheChosenPathReachesTheWriterCutAtItsFirstDot) {
-    std::filesystem::create_directories(scratch.File("models"));
-    std::filesystem::create_directories(scratch.File("my.models"));
-    const struct {
-        const char* answer;
-        const char* written;
-    } cases[] = {
-        {"C:\\models\\tris.md2", "models/tris.md2"},
-        {"C:\\models\\plain", "models/plain.md2"},
-        {"C:\\my.models\\tris.md2", "my.md2"},
-        {"C:\\twice.md2.md2", "twice.md2"},
-    };
-    for (const auto& c : cases) {
-        ExportTo(c.answer);
-        EXPECT_TRUE(scratch.Exists(c.written)) << c.answer;
-        EXPECT_EQ(Model(c.written).Passed(), 1) << c.answer;
+    for (const char* folder : {"models", "my.models"}) std::filesystem::create_directories(scratch.File(folder));
+    for (const char* answer : {"C:\\models\\tris.md2", "C:\\models\\plain", "C:\\my.models\\tris.md2"}) {
+        ExportTo(answer);
     }
-    EXPECT_FALSE(scratch.Exists("my.models/tris.md2"));
+    EXPECT_EQ(FilesWritten(), (std::vector<std::string>{"models/plain.md2", "models/tris.md2", "my.md2", "tris.asc"}));
     EXPECT_TRUE(MessageBoxes().empty());
 }
 
 // Both users of the dialog, the export and the frame-name import, show the
 // same Save As: a version-400 structure owned by the panel, the model filter
-// and title, an empty 260-character name, no flags.
-TEST_F(ExportDriverTest, TheSaveAsDialogIsTheModelDialog) {
+// and title, an empty 260-character name, no flags. Cancelled, it leaves all be.
+TEST_F(ExportDriverTest, TheSaveAsDialogIsTheModelDialogAndCancellingItDoesNothing) {
+    ChooseSkins(true, true, "C:\\skin");
     for (int button : {IDC_SAVE_MD2, IDC_IMPORT_FRAMES}) {
         standin::QueueSaveAsCancel();
         Click(button);
     }
     ASSERT_EQ(SaveAsDialogs().size(), 2u);
-    const std::string filter("Quake models (*.md2)\0*.md2\0\0", 28);
     for (const standin::SaveAsShown& shown : SaveAsDialogs()) {
         EXPECT_EQ(shown.structSize, 76u);
         EXPECT_EQ(shown.owner, Panel());
-        ASSERT_TRUE(shown.hasFilter);
-        EXPECT_EQ(shown.filter, filter);
+        EXPECT_EQ(shown.filter, std::string("Quake models (*.md2)\0*.md2\0\0", 28));
         EXPECT_EQ(shown.initialFile, "");
         EXPECT_EQ(shown.maxFile, 260u);
-        ASSERT_TRUE(shown.hasTitle);
         EXPECT_EQ(shown.title, "Save Quake Model");
         EXPECT_EQ(shown.flags, 0u);
-        EXPECT_TRUE(shown.nonZeroMembers.empty()) << shown.nonZeroMembers.front();
+        EXPECT_EQ(shown.nonZeroMembers, std::vector<std::string>{});
     }
+    EXPECT_TRUE(MessageBoxes().empty());
+    EXPECT_TRUE(FilesWritten().empty());
+    EXPECT_EQ(ListEntries().size(), 198u);
+    EXPECT_TRUE(BuffersReleased());
 }
 
 // --- Each failure, from a scene made to cause it ---------------------------------
@@ -252,15 +199,12 @@ class DriverFailureTest : public ExportDriverTest, public ::testing::WithParamIn
 protected:
     void Arm(unsigned traps) {
         if (traps & kMeshlessNode) {
-            standin::SceneNode* lawn = Node("Lawn");
-            lawn->hasMesh = false;
-            lawn->convertible = false;
+            Node("Lawn")->hasMesh = false;
+            Node("Lawn")->convertible = false;
         }
-        if (traps & kNothingSelected) {
-            for (const char* node : {"Wall", "Lawn"}) Node(node)->selected = false;
-        }
-        if (traps & kNoMaterials) {
-            for (const char* node : {"Wall", "Lawn"}) Node(node)->material = nullptr;
+        for (const char* node : {"Wall", "Lawn"}) {
+            if (traps & kNothingSelected) Node(node)->selected = false;
+            if (traps & kNoMaterials) Node(node)->material = nullptr;
         }
         if (traps & kMissingTexture) SetBitmap("Lawn", "C:\\missing.bmp");
         if (traps & kWideTexture) SetBitmap("Wall", BigTexture("wide.bmp", 484, 2));
@@ -268,10 +212,7 @@ protected:
         if (traps & kFlatTexture) {
             for (Point3& uv : Node("Wall")->mesh.tVerts) uv.x = 0.5f;
         }
-        if (traps & kOtherModel) {
-            const std::vector<std::string> names(198, "frame");
-            PutFile("pair.md2", vorn_test::Md2WithFrames(names, 3, 1));
-        }
+        if (traps & kOtherModel) PutFile("pair.md2", vorn_test::Md2WithFrames(std::vector<std::string>(198, "f"), 3, 1));
         if (traps & kPcxBlocked) std::filesystem::create_directories(scratch.File("skin.pcx"));
     }
 };
@@ -283,12 +224,11 @@ TEST_P(DriverFailureTest, ShowsItsMessageAndWritesNothingItShouldNot) {
     ChooseSkins(true, true, "C:\\skin");
     ExportTo("C:\\pair.md2");
 
-    ExpectOneOkBoxOwnedBy(MessageBoxes(), Panel(), c.text, c.caption);
-    EXPECT_EQ(SaveAsDialogs().size(), 1u);
+    ExpectBoxes(1, c.text, c.caption);
     EXPECT_EQ(FilesWritten(), c.filesAfter);
     if (c.traps & kOtherModel) {
         EXPECT_EQ(scratch.Read("pair.md2"), existing) << "the existing model changed";
-    } else if (scratch.Exists("pair.md2")) {
+    } else {
         EXPECT_EQ(Model("pair.md2").Passed(), 1) << "a model written before a later failure stays whole";
     }
     EXPECT_TRUE(BuffersReleased());

@@ -1,12 +1,11 @@
 #include "support/plugin_session.h"
 
-#include "export/byte_order.h"
-
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
+#include "export/byte_order.h"
 #include "standin/host/json_scene_loader.h"
+#include "support/image_files.h"
 
 namespace vorn_test {
 
@@ -20,7 +19,7 @@ void PluginSessionTest::SetUp() {
 }
 
 void PluginSessionTest::TearDown() {
-    if (IsOpen()) Close();
+    if (panel_ != nullptr) Close();
     commandPanel.reset();
     host.reset();
     EXPECT_EQ(standin::UnusedAnswers(), 0u) << "the script answered dialogs that never opened";
@@ -39,20 +38,19 @@ void PluginSessionTest::Load() {
 }
 
 void PluginSessionTest::ReloadModule() {
-    ASSERT_FALSE(IsOpen()) << "close the utility before unloading its module";
+    ASSERT_EQ(panel_, nullptr) << "close the utility before unloading its module";
     ASSERT_TRUE(module_->Unload()) << module_->error();
     Load();
 }
 
 bool PluginSessionTest::BuffersReleased() const {
-    const QuakeExportUtility& u = Exporter();
+    const auto& u = *static_cast<QuakeExportUtility*>(Desc()->Create());
     return !u.vertices && !u.faces && !u.textures && !u.skinBuffer && !u.skinIndexBuffer;
 }
 
 void PluginSessionTest::LoadScene(const char* fixture) {
     std::string error;
-    const std::string path = std::string(VORN_TEST_DATA_DIR) + "/panel/" + fixture;
-    ASSERT_TRUE(standin::LoadJsonScene(path, scene, error)) << error;
+    ASSERT_TRUE(standin::LoadJsonScene(std::string(VORN_TEST_DATA_DIR) + "/panel/" + fixture, scene, error)) << error;
 }
 
 standin::SceneNode* PluginSessionTest::Node(const char* name) const {
@@ -65,13 +63,12 @@ standin::SceneNode* PluginSessionTest::Node(const char* name) const {
 
 void PluginSessionTest::SetBitmap(const char* node, const std::string& fileName) {
     standin::SceneNode* n = Node(node);
-    ASSERT_NE(n, nullptr);
-    ASSERT_NE(n->material, nullptr);
+    ASSERT_TRUE(n != nullptr && n->material != nullptr) << node;
     n->material->diffuse = std::make_unique<standin::SceneBitmapTex>(fileName);
 }
 
 void PluginSessionTest::Open() {
-    ASSERT_FALSE(IsOpen());
+    ASSERT_EQ(panel_, nullptr);
     const size_t pages = commandPanel->pages().size();
     Utility()->BeginEditParams(host.get(), &utilPanel);
     ASSERT_EQ(commandPanel->pages().size(), pages + 1) << "the utility added no page";
@@ -79,21 +76,9 @@ void PluginSessionTest::Open() {
 }
 
 void PluginSessionTest::Close() {
-    ASSERT_TRUE(IsOpen());
+    ASSERT_NE(panel_, nullptr);
     Utility()->EndEditParams(host.get(), &utilPanel);
     panel_ = nullptr;
-}
-
-std::string PluginSessionTest::Text(int id) const {
-    return standin::DescribeWindow(standin::user::FindControl(panel_, id)).text;
-}
-
-std::vector<std::string> PluginSessionTest::ListEntries() const {
-    return standin::DescribeWindow(standin::user::FindControl(panel_, IDC_FRAME_LIST)).items;
-}
-
-UINT PluginSessionTest::CheckState(int id) const {
-    return standin::DescribeWindow(standin::user::FindControl(panel_, id)).check;
 }
 
 void PluginSessionTest::ExportTo(const std::string& path) {
@@ -107,11 +92,7 @@ void PluginSessionTest::ImportFrom(const std::string& path) {
 }
 
 void PluginSessionTest::PutFile(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    const fs::path path = scratch.File(name);
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
+    vorn_test::WriteFile(scratch.File(name), bytes);
 }
 
 std::vector<std::string> PluginSessionTest::FilesWritten() const {
@@ -128,19 +109,23 @@ md2check::Md2Report PluginSessionTest::Model(const std::string& name) const {
     return md2check::CheckMd2Model(bytes.data(), bytes.size());
 }
 
-namespace {
-
-}  // namespace
+void PluginSessionTest::ExpectBoxes(size_t count, const std::string& text, const std::string& caption) const {
+    ASSERT_EQ(MessageBoxes().size(), count);
+    const standin::MessageBoxShown& box = MessageBoxes().back();
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.caption, caption);
+    EXPECT_EQ(box.owner, panel_);
+    EXPECT_EQ(box.type, static_cast<UINT>(MB_OK));
+}
 
 std::vector<uint8_t> Md2WithFrames(const std::vector<std::string>& names, int32_t vertexCount,
                                    int32_t triangleCount) {
     const auto frames = static_cast<int32_t>(names.size());
     const int32_t frameSize = 40 + 4 * vertexCount;
-    const int32_t ofsFrames = 68;
-    const int32_t ofsEnd = ofsFrames + frames * frameSize;
+    const int32_t ofsEnd = 68 + frames * frameSize;
     std::vector<uint8_t> out = {'I', 'D', 'P', '2'};
     const int32_t header[16] = {8, 8, 8, frameSize, 0, vertexCount, 0, triangleCount, 0, frames,
-                                68, 68, 68, ofsFrames, ofsEnd, ofsEnd};
+                                68, 68, 68, 68, ofsEnd, ofsEnd};
     for (int32_t field : header) PutI32(out, field);
     for (const std::string& name : names) {
         for (int i = 0; i < 6; ++i) PutI32(out, 0);  // scale and translate: zero floats
@@ -150,18 +135,6 @@ std::vector<uint8_t> Md2WithFrames(const std::vector<std::string>& names, int32_
         out.insert(out.end(), static_cast<size_t>(4 * vertexCount), 0);
     }
     return out;
-}
-
-int32_t FileI16(const std::vector<unsigned char>& file, size_t offset) {
-    if (offset + 2 > file.size()) return -1;
-    return static_cast<int16_t>(file[offset] | (file[offset + 1] << 8));
-}
-
-int32_t FileI32(const std::vector<unsigned char>& file, size_t offset) {
-    if (offset + 4 > file.size()) return -1;
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | file[offset + static_cast<size_t>(i)];
-    return static_cast<int32_t>(v);
 }
 
 }  // namespace vorn_test
