@@ -4,6 +4,7 @@
 // wrote: the quads of pair.json stand at z = frame, so a frame's translate z
 // tells the host frame it was sampled at, times the scale.
 #include <algorithm>
+#include <cstddef>
 #include <iterator>
 #include <string>
 #include <tuple>
@@ -114,8 +115,7 @@ TEST_F(ExportPanelTest, StartAndEndPickTheRunToExport) {
 
 TEST_F(ExportPanelTest, StartEqualToEndRewritesOneFrameOfTheExistingModel) {
     ExportTo("C:\\one.md2");
-    const std::vector<unsigned char> before = scratch.Read("one.md2");
-
+    std::vector<unsigned char> before = scratch.Read("one.md2");
     ASSERT_TRUE(SelectAndPress("jump3", IDC_START));
     ASSERT_TRUE(Click(IDC_END));
     EXPECT_EQ(Text(IDC_END_NAME), "jump3");
@@ -123,15 +123,15 @@ TEST_F(ExportPanelTest, StartEqualToEndRewritesOneFrameOfTheExistingModel) {
     ExportTo("C:\\one.md2");
     EXPECT_TRUE(MessageBoxes().empty());
 
+    // Not a byte changed outside frame 68, which now holds host frame 500.
     const std::vector<unsigned char> after = scratch.Read("one.md2");
     ASSERT_EQ(after.size(), before.size());
-    // Only frame 68 changed.
     const md2check::Md2Header header = Model("one.md2").header;
-    const auto frame68 = after.begin() + header.ofsFrames + 68 * header.frameSize;
-    std::vector<unsigned char> expected = before;
-    std::copy(frame68, frame68 + header.frameSize, expected.begin() + (frame68 - after.begin()));
-    EXPECT_EQ(after, expected);
+    const auto frame68 = static_cast<std::ptrdiff_t>(header.ofsFrames + 68 * header.frameSize);
+    std::copy_n(after.begin() + frame68, header.frameSize, before.begin() + frame68);
+    EXPECT_EQ(after, before);
     EXPECT_EQ(SampledFrames("one.md2")[68], 500.0f);
+    EXPECT_EQ(FrameNames("one.md2")[68], "jump3");
 }
 
 TEST_F(ExportPanelTest, EndBeforeStartIsRefusedBeforeTheSaveAs) {

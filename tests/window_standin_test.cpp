@@ -149,9 +149,7 @@ TEST_F(WindowStandin, EditsReportGainingAndLosingTheFocus) {
     EXPECT_EQ(g_proc.events, (Events{"10:setfocus", "10:change", "10:killfocus", "11:setfocus", "11:change",
                                      "11:killfocus", "30:clicked"}));
     EXPECT_EQ(standin::FocusedWindow(), GetDlgItem(form, kPush));
-    char text[8];
-    EXPECT_EQ(GetDlgItemTextA(form, kEditA, text, sizeof text), 3u);
-    EXPECT_STREQ(text, "2.5");
+    EXPECT_EQ(standin::DescribeWindow(GetDlgItem(form, kEditA)).text, "2.5");
     EXPECT_EQ(Record().focusChanges.size(), 3u);
 
     // Destroying the dialog with an edit focused still tells it, first.

@@ -23,6 +23,7 @@ void PluginSessionTest::TearDown() {
     commandPanel.reset();
     host.reset();
     EXPECT_EQ(standin::UnusedAnswers(), 0u) << "the script answered dialogs that never opened";
+    EXPECT_EQ(utilPanel.closeCalls, 0) << "the utility closed itself";
     const std::vector<std::string>& notes = standin::Record().notes;
     EXPECT_EQ(notes.size(), expectedNotes) << (notes.empty() ? std::string() : notes.front());
     if (module_) {

@@ -23,7 +23,8 @@ namespace vorn_test {
 // The host's utility-panel interface; the plug-in only keeps it.
 class StandinUtilPanel : public IUtil {
 public:
-    void CloseUtility() override {}
+    void CloseUtility() override { ++closeCalls; }
+    int closeCalls = 0;
 };
 
 class PluginSessionTest : public ::testing::Test {
