@@ -2,7 +2,6 @@
 // dialog, the files of a whole export, and the one message of each failure,
 // raised by scenes made to fail at that step.
 #include <filesystem>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -141,7 +140,6 @@ TEST_F(ExportDriverTest, TheSaveAsDialogIsTheModelDialogAndCancellingItDoesNothi
     }
     EXPECT_TRUE(MessageBoxes().empty());
     EXPECT_TRUE(FilesWritten().empty());
-    EXPECT_EQ(ListEntries().size(), 198u);
     EXPECT_TRUE(BuffersReleased());
 }
 
@@ -168,8 +166,6 @@ struct FailureCase {
     const char* caption;
     std::vector<std::string> filesAfter;
 };
-
-void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 
 const char kNothingToSave[] = "Nothing to save. \n(Are all objects to save selected and mapped?)";
 const char kCannotPlace[] = "Unable to place all textures in specified texture size";

@@ -69,7 +69,6 @@ TEST(PluginLoader, ReportsWhyAModuleDoesNotLoad) {
         EXPECT_FALSE(module.loaded()) << path;
         EXPECT_NE(module.error().find(reason), std::string::npos) << module.error();
         EXPECT_EQ(module.LibDescription(), nullptr);
-        EXPECT_EQ(module.instance(), nullptr);
     }
 }
 

@@ -5,7 +5,6 @@
 
 #include "export/byte_order.h"
 #include "standin/host/json_scene_loader.h"
-#include "support/image_files.h"
 
 namespace vorn_test {
 
@@ -90,10 +89,6 @@ void PluginSessionTest::ExportTo(const std::string& path) {
 void PluginSessionTest::ImportFrom(const std::string& path) {
     standin::QueueSaveAs(path);
     EXPECT_TRUE(Click(IDC_IMPORT_FRAMES));
-}
-
-void PluginSessionTest::PutFile(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    vorn_test::WriteFile(scratch.File(name), bytes);
 }
 
 std::vector<std::string> PluginSessionTest::FilesWritten() const {

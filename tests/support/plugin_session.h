@@ -16,6 +16,7 @@
 #include "standin/host/plugin_loader.h"
 #include "standin/host/standin_scene.h"
 #include "standin/windows/window_standin.h"
+#include "support/image_files.h"
 #include "support/scratch_folder.h"
 
 namespace vorn_test {
@@ -66,7 +67,9 @@ protected:
     void ImportFrom(const std::string& path);
 
     // Writes bytes to a file of the scratch folder (a "C:\\..." path for the plug-in).
-    void PutFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
+    void PutFile(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        vorn_test::WriteFile(scratch.File(name), bytes);
+    }
     // Files in the scratch folder, relative, sorted, folders not listed.
     std::vector<std::string> FilesWritten() const;
     md2check::Md2Report Model(const std::string& name) const;
