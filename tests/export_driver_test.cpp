@@ -26,8 +26,8 @@ protected:
         Type(IDC_SKIN_NAME, skinName);
     }
 
-    // An 8-bit BMP outside drive C, of a size the page cannot hold.
-    std::string BigTexture(const char* name, int32_t width, int32_t height) {
+    // An 8-bit BMP outside drive C.
+    std::string Texture(const char* name, int32_t width, int32_t height) {
         const vorn_test::Bytes pixels(static_cast<size_t>(((width + 3) & ~3) * height), 7);
         return vorn_test::WriteFile(textures / name, vorn_test::BmpFile(width, height, 8, 256, 256, pixels));
     }
@@ -43,6 +43,7 @@ int32_t FileInt(const std::vector<unsigned char>& file, size_t offset, int bytes
 }
 
 TEST_F(ExportDriverTest, AFullExportWritesTheModelTheDumpAndTheSkins) {
+    SetBitmap("Lawn", Texture("odd.bmp", 6, 8));  // the page's used width is no multiple of 4
     ChooseSkins(true, true, "C:\\skin");
     ExportTo("C:\\pair.md2");
     EXPECT_TRUE(MessageBoxes().empty());
@@ -94,7 +95,7 @@ TEST_F(ExportDriverTest, AnExportAfterAFailedOneStartsFromTheSameState) {
     const std::vector<unsigned char> dump = scratch.Read("tris.asc");
 
     // Fails at the placement, with every buffer but the skins' allocated.
-    SetBitmap("Wall", BigTexture("wide.bmp", 484, 2));
+    SetBitmap("Wall", Texture("wide.bmp", 484, 2));
     ExportTo("C:\\failed.md2");
     ASSERT_EQ(MessageBoxes().size(), 1u);
     EXPECT_TRUE(BuffersReleased());
@@ -203,8 +204,8 @@ protected:
             if (traps & kNoMaterials) Node(node)->material = nullptr;
         }
         if (traps & kMissingTexture) SetBitmap("Lawn", "C:\\missing.bmp");
-        if (traps & kWideTexture) SetBitmap("Wall", BigTexture("wide.bmp", 484, 2));
-        if (traps & kTallTexture) SetBitmap("Wall", BigTexture("tall.bmp", 2, 484));
+        if (traps & kWideTexture) SetBitmap("Wall", Texture("wide.bmp", 484, 2));
+        if (traps & kTallTexture) SetBitmap("Wall", Texture("tall.bmp", 2, 484));
         if (traps & kFlatTexture) {
             for (Point3& uv : Node("Wall")->mesh.tVerts) uv.x = 0.5f;
         }

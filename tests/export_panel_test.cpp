@@ -38,8 +38,8 @@ protected:
         return names;
     }
 
-    void ImportFive() {
-        PutFile("names.md2", vorn_test::Md2WithFrames(kImported, 8, 4));
+    void Import(const std::vector<std::string>& names) {
+        PutFile("names.md2", vorn_test::Md2WithFrames(names, 8, 4));
         ImportFrom("C:\\names.md2");
     }
 };
@@ -146,7 +146,7 @@ TEST_F(ExportPanelTest, EndBeforeStartIsRefusedBeforeTheSaveAs) {
 TEST_F(ExportPanelTest, ImportReplacesTheListAndKeepsTheChosenRun) {
     ASSERT_TRUE(SelectAndPress("stand02", IDC_START));
     ASSERT_TRUE(SelectAndPress("stand04", IDC_END));
-    ImportFive();
+    Import(kImported);
     EXPECT_TRUE(MessageBoxes().empty());
     EXPECT_EQ(ListEntries(), kImported);
     EXPECT_EQ(Text(IDC_START_NAME), "stand02");
@@ -181,8 +181,11 @@ TEST_F(ExportPanelTest, AFailedImportSaysSoAndRefillsTheListACancelledOneLeavesI
 }
 
 TEST_F(ExportPanelTest, ARunBeyondAShortenedListIsRefusedBeforeAnythingIsWritten) {
-    // The panel opened with the run 0 .. 197; the import leaves five names.
-    ImportFive();
+    // The panel opened with the run 0 .. 197; the import leaves 197 names,
+    // so the end is just past the list.
+    std::vector<std::string> names(196, "idle");
+    names.push_back("fall");
+    Import(names);
     ASSERT_TRUE(Click(IDC_SAVE_MD2));
     ExpectBoxes(1, "Start or end frame lies beyond the frame list.\nPress Start and End again.", "Input error");
     EXPECT_EQ(SaveAsDialogs().size(), 1u) << "only the import's";
@@ -192,7 +195,7 @@ TEST_F(ExportPanelTest, ARunBeyondAShortenedListIsRefusedBeforeAnythingIsWritten
     ASSERT_TRUE(SelectAndPress("fall", IDC_END));
     ExportTo("C:\\short.md2");
     EXPECT_EQ(MessageBoxes().size(), 1u);
-    EXPECT_EQ(FrameNames("short.md2"), kImported);
+    EXPECT_EQ(FrameNames("short.md2"), names);
 }
 
 TEST_F(ExportPanelTest, OnlyScaleAndSkinNameSwitchTheAcceleratorsOffWhileFocused) {

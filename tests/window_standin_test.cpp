@@ -235,7 +235,9 @@ TEST_F(WindowStandin, TextsAreCutToTheCallersBuffer) {
     EXPECT_EQ(GetDlgItemTextA(form, kSunken, text, 0), 0u);
     EXPECT_FALSE(SetDlgItemTextA(form, 999, "x"));
 
+    g_proc.events.clear();
     EXPECT_TRUE(SetDlgItemInt(form, kEditA, 4294967295u, FALSE));
+    EXPECT_EQ(g_proc.events, (Events{"10:change"}));  // as typing does
     EXPECT_EQ(standin::DescribeWindow(GetDlgItem(form, kEditA)).text, "4294967295");
     EXPECT_TRUE(SetDlgItemInt(form, kEditA, static_cast<UINT>(-12), TRUE));
     EXPECT_EQ(standin::DescribeWindow(GetDlgItem(form, kEditA)).text, "-12");
