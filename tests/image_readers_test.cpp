@@ -5,6 +5,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,114 +24,95 @@ using Colour = std::array<int, 3>;  // blue, green, red
 
 Colour BgrOf(const PaletteEntry& c) { return {c.blue, c.green, c.red}; }
 
-// Every pixel of image equals stb_image's decoding of reference (its rows
-// top-down, ours bottom-up).
+// Every pixel of image equals stb_image's decoding of reference, in its order:
+// top row first, red, green, blue, alpha (opaque without an alpha channel).
 void ExpectSamePixels(const BitmapImage& image, const Bytes& reference, const std::string& what) {
     int w = 0, h = 0, channels = 0;
     stbi_uc* rgba = stbi_load_from_memory(reference.data(), static_cast<int>(reference.size()), &w, &h, &channels, 4);
     ASSERT_NE(rgba, nullptr) << what << ": " << stbi_failure_reason();
+    const Bytes expected(rgba, rgba + 4 * w * h);
+    stbi_image_free(rgba);
     ASSERT_EQ(image.Width(), w) << what;
     ASSERT_EQ(image.Height(), h) << what;
-    for (int y = 0; y < h; ++y) {
+    Bytes got;
+    for (int y = h - 1; y >= 0; --y) {
         for (int x = 0; x < w; ++x) {
-            const stbi_uc* p = rgba + 4 * (y * w + x);
-            const int row = h - 1 - y;
-            const std::string where = what + " at " + std::to_string(x) + "," + std::to_string(y);
-            EXPECT_EQ(BgrOf(image.PixelColorAt(x, row)), (Colour{p[2], p[1], p[0]})) << where;
-            if (image.BitsPerPixel() == 32) {
-                ASSERT_TRUE(image.alpha);
-                EXPECT_EQ(image.alpha[static_cast<size_t>(row * w + x)], p[3]) << where;
-            }
+            const PaletteEntry c = image.PixelColorAt(x, y);
+            got.insert(got.end(), {c.red, c.green, c.blue, image.alpha ? image.alpha[size_t(y * w + x)] : uint8_t(255)});
         }
     }
-    stbi_image_free(rgba);
+    EXPECT_EQ(got, expected) << what;
 }
 
-// Rows padded to four bytes in memory; the BMP files are padded too, the TGA files are not.
+// Rows padded to four bytes in memory; the BMP files are padded too, the TGA
+// files are not. A BMP without a colour count has the default palette of its depth.
 TEST(ImageReaders, EveryDepthDecodesLikeAnIndependentDecoder) {
+    const std::string dir = ScratchDir();
     const struct {
         const char* file;
         uint16_t bitCount;
         int32_t stride;
-    } fixtures[] = {{"bmp4.bmp", 4, 4}, {"bmp8.bmp", 8, 8},   {"bmp24.bmp", 24, 16},
-                    {"tga8.tga", 8, 8}, {"tga24.tga", 24, 16}, {"tga32.tga", 32, 16}};
+        bool zeroColourCount;
+    } fixtures[] = {{"bmp4.bmp", 4, 4, false}, {"bmp8.bmp", 8, 8, false},   {"bmp24.bmp", 24, 16, false},
+                    {"tga8.tga", 8, 8, false}, {"tga24.tga", 24, 16, false}, {"tga32.tga", 32, 16, false},
+                    {"bmp4.bmp", 4, 4, true},  {"bmp8.bmp", 8, 8, true}};
     for (const auto& f : fixtures) {
+        const std::string what = std::string(f.file) + (f.zeroColourCount ? " without colour count" : "");
+        Bytes bytes = Slurp(ImageFixture(f.file));
+        if (f.zeroColourCount) std::memset(&bytes[46], 0, 4);
         BitmapImage image;
-        ASSERT_EQ(image.ReadImageFile(ImageFixture(f.file).c_str()), 1) << f.file;
-        EXPECT_EQ(image.BitsPerPixel(), f.bitCount) << f.file;
-        EXPECT_EQ(image.Stride(), f.stride) << f.file;
-        if (f.bitCount >= 24) { EXPECT_EQ(image.PixelIndexAt(0, 0), 255) << f.file; }
-        ExpectSamePixels(image, Slurp(ImageFixture(f.file)), f.file);
+        ASSERT_EQ(image.ReadImageFile(WriteFile(dir + "/" + f.file, bytes).c_str()), 1) << what;
+        EXPECT_EQ(image.BitsPerPixel(), f.bitCount) << what;
+        EXPECT_EQ(image.Stride(), f.stride) << what;
+        if (f.bitCount >= 24) { EXPECT_EQ(image.PixelIndexAt(0, 0), 255) << what; }
+        ExpectSamePixels(image, Slurp(ImageFixture(f.file)), what);
     }
     EXPECT_EQ(BitmapImage::StrideFor(9, 4), 8);  // an odd number of nibble pairs
 }
 
-TEST(ImageReaders, BmpWithoutColourCountReadsTheDefaultPalette) {
-    const std::string dir = ScratchDir();
-    for (const char* file : {"bmp4.bmp", "bmp8.bmp"}) {
-        Bytes bytes = Slurp(ImageFixture(file));
-        std::memset(&bytes[46], 0, 4);  // colours used
-        BitmapImage image;
-        ASSERT_EQ(image.ReadBmpFile(WriteFile(dir + "/" + file, bytes).c_str()), 1) << file;
-        ExpectSamePixels(image, Slurp(ImageFixture(file)), file);
-    }
-}
-
-// TIM files (top row first, the left pixel of a pair in the low nibble, 15-bit
-// colours) and index images without a colour table, whose palette stays black.
-TEST(ImageReaders, IndexImagesTheFixturesLack) {
+// Index images the fixtures lack: TIM files (top row first, the left pixel of a
+// pair in the low nibble, 15-bit colours), files without a colour table (whose
+// palette stays black), and colour tables of 300 entries, whose first 256 are
+// kept and behind all of which the pixels are found.
+TEST(ImageReaders, IndexImagesReadTheirRowsAndPalettes) {
     const std::string dir = ScratchDir();
     // The semi-transparency bit of 0xFFFF is dropped.
     const std::vector<uint16_t> clut = {0x0000, 0x7FFF, 0x001F, 0x03E0, 0x7C00, 0xFFFF};
-    const std::vector<Colour> clutColours = {{0, 0, 0}, {248, 248, 248}, {0, 0, 248},
-                                             {0, 248, 0}, {248, 0, 0},   {248, 248, 248}};
+    const Colour clutColours[] = {{0, 0, 0}, {248, 248, 248}, {0, 0, 248}, {0, 248, 0}, {248, 0, 0}, {248, 248, 248}};
+    std::vector<uint16_t> longClut(300, 0x7FFF);
+    longClut[255] = 0x001F;
+    const std::function<Colour(int)> black = [](int) { return Colour{0, 0, 0}; };
     const struct {
         const char* name;
         Bytes file;
         uint16_t bits;
-        std::vector<uint8_t> top, bottom;
-        std::vector<Colour> palette;  // empty: black
+        std::vector<std::vector<int>> rows;  // top row first
+        std::function<Colour(int)> colour;   // of an index
     } cases[] = {
-        {"four.tim", TimFile(0, &clut, 1, 2, {0x10, 0x32, 0x54, 0x01}), 4, {0, 1, 2, 3}, {4, 5, 1, 0}, clutColours},
-        {"eight.TIM", TimFile(1, nullptr, 2, 2, {0, 1, 2, 3, 4, 5, 6, 7}), 8, {0, 1, 2, 3}, {4, 5, 6, 7}, {}},
-        {"grey.tga", TgaFile(3, 2, 8, 0, 0, {10, 20, 30, 40, 50, 60}), 8, {40, 50, 60}, {10, 20, 30}, {}},
+        {"four.tim", TimFile(0, &clut, 1, 2, {0x10, 0x32, 0x54, 0x01}), 4, {{0, 1, 2, 3}, {4, 5, 1, 0}},
+         [&](int i) { return clutColours[i]; }},
+        {"eight.TIM", TimFile(1, nullptr, 2, 2, {0, 1, 2, 3, 4, 5, 6, 7}), 8, {{0, 1, 2, 3}, {4, 5, 6, 7}}, black},
+        {"grey.tga", TgaFile(3, 2, 8, 0, 0, {10, 20, 30, 40, 50, 60}), 8, {{40, 50, 60}, {10, 20, 30}}, black},
+        {"long.bmp", BmpFile(2, 1, 8, 300, 300, {255, 7, 0, 0}), 8, {{255, 7}},
+         [](int i) { return Colour{i, (i + 1) & 255, (i + 2) & 255}; }},
+        {"long.tga", TgaFile(2, 1, 8, 300, 24, {255, 7}), 8, {{255, 7}},
+         [](int i) { return Colour{i, 2 * i & 255, 3 * i & 255}; }},
+        {"long.tim", TimFile(1, &longClut, 1, 1, {255, 7}), 8, {{255, 7}},
+         [](int i) { return i == 255 ? Colour{0, 0, 248} : Colour{248, 248, 248}; }},
     };
     for (const auto& c : cases) {
         BitmapImage image;
         ASSERT_EQ(image.ReadImageFile(WriteFile(dir + "/" + c.name, c.file).c_str()), 1) << c.name;
         EXPECT_EQ(image.BitsPerPixel(), c.bits) << c.name;
-        ASSERT_EQ(image.Width(), int32_t(c.top.size())) << c.name;
-        ASSERT_EQ(image.Height(), 2) << c.name;
-        for (int x = 0; x < image.Width(); ++x) {
-            for (int y : {0, 1}) {
-                const uint8_t index = (y == 1 ? c.top : c.bottom)[size_t(x)];
+        ASSERT_EQ(image.Height(), int32_t(c.rows.size())) << c.name;
+        ASSERT_EQ(image.Width(), int32_t(c.rows[0].size())) << c.name;
+        for (int y = 0; y < image.Height(); ++y) {
+            for (int x = 0; x < image.Width(); ++x) {
+                const int index = c.rows[size_t(image.Height() - 1 - y)][size_t(x)];
                 EXPECT_EQ(image.PixelIndexAt(x, y), index) << c.name << " " << x << "," << y;
-                const Colour want = c.palette.empty() ? Colour{0, 0, 0} : c.palette[index];
-                EXPECT_EQ(BgrOf(image.PixelColorAt(x, y)), want) << c.name << " " << x << "," << y;
+                EXPECT_EQ(BgrOf(image.PixelColorAt(x, y)), c.colour(index)) << c.name << " " << x << "," << y;
             }
         }
-    }
-}
-
-// 300 entries: the first 256 are kept, and the pixels behind all 300 are found.
-TEST(ImageReaders, ColourTablesLongerThanThePaletteAreSkippedPastTheirEnd) {
-    const std::string dir = ScratchDir();
-    std::vector<uint16_t> clut(300, 0x7FFF);
-    clut[255] = 0x001F;
-    const struct {
-        const char* name;
-        Bytes file;
-        Colour entry255;
-    } cases[] = {
-        {"long.bmp", BmpFile(2, 1, 8, 300, 300, {255, 7, 0, 0}), {255, 0, 1}},
-        {"long.tga", TgaFile(2, 1, 8, 300, 24, {255, 7}), {255, 254, 253}},
-        {"long.tim", TimFile(1, &clut, 1, 1, {255, 7}), {0, 0, 248}},
-    };
-    for (const auto& c : cases) {
-        BitmapImage image;
-        ASSERT_EQ(image.ReadImageFile(WriteFile(dir + "/" + c.name, c.file).c_str()), 1) << c.name;
-        EXPECT_EQ(image.PixelIndexAt(1, 0), 7) << c.name;
-        EXPECT_EQ(BgrOf(image.PixelColorAt(0, 0)), c.entry255) << c.name;
     }
 }
 

@@ -95,40 +95,49 @@ TEST(PlaceNextTexture, TakesTheSmallestFittingFreeRectangleEarliestFirst) {
                                   {400, 0, 50, 50}, {500, 0, 45, 60}, {300, 40, 50, 10}}));
 }
 
-// Whole runs on a 480 x 480 page; (-1, -1) stands for a record left unplaced,
-// whose flags the run leaves clear of the no-room bit.
+struct Spot {
+    int32_t x, y;
+};
+
+// Whole runs on page 3; (-1, -1) stands for a record left unplaced, whose
+// flags the run leaves clear of the no-room bit. Free rectangles count only
+// below an area of 0x0FFFFFFF, formed without overflow.
 TEST(PlaceTextures, PlacesLargestFirstWhereverThereIsRoom) {
     const struct {
         const char* what;
+        Size page;
         std::vector<Size> sizes;
-        std::vector<Size> places;
+        std::vector<Spot> places;
     } cases[] = {
         // 40 x 40 goes to the corner; of the equal 200s, 20 x 10 goes first and
         // takes the strip beside it, 10 x 20 then fits the smaller piece under
         // it, and 5 x 40 (too tall for that piece) the rest of the strip.
-        {"largest first, equal areas in array order",
+        {"largest first, equal areas in array order", {480, 480},
          {{10, 10}, {20, 10}, {10, 20}, {40, 40}, {5, 40}},
          {{40, 30}, {40, 0}, {40, 10}, {0, 0}, {60, 0}}},
         // The no-room bit keeps the pass from trying the second 300 x 300 again.
-        {"a second large record finds no room, a small one does",
+        {"a second large record finds no room, a small one does", {480, 480},
          {{300, 300}, {300, 300}, {10, 10}},
          {{0, 0}, {-1, -1}, {300, 0}}},
-        {"a full page refuses everything else", {{1, 1}, {480, 480}, {2, 1}}, {{-1, -1}, {0, 0}, {-1, -1}}},
-        {"records without area", {{0, 50}, {50, 0}, {0, 0}, {-10, -10}, {-5, 7}, {3, 3}},
+        {"a full page refuses everything else", {480, 480}, {{1, 1}, {480, 480}, {2, 1}}, {{-1, -1}, {0, 0}, {-1, -1}}},
+        {"records without area", {480, 480}, {{0, 50}, {50, 0}, {0, 0}, {-10, -10}, {-5, 7}, {3, 3}},
          {{-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}, {0, 0}}},
-        {"records too large for any page", {{INT32_MAX, INT32_MAX}, {70000, 70000}, {INT32_MAX, 1}},
+        {"records too large for any page", {480, 480}, {{INT32_MAX, INT32_MAX}, {70000, 70000}, {INT32_MAX, 1}},
          {{-1, -1}, {-1, -1}, {-1, -1}}},
+        {"a page of 268419072 pixels", {16383, 16384}, {{16, 16}}, {{0, 0}}},
+        {"a page of 0x0FFFFFFF pixels", {16383, 16385}, {{16, 16}}, {{-1, -1}}},
+        {"a page whose area overflows 32 bits", {INT32_MAX, INT32_MAX}, {{16, 16}}, {{-1, -1}}},
     };
     for (const auto& k : cases) {
         ModelExporter engine;
         std::vector<TextureRecord> records = Records(k.sizes);
-        ASSERT_EQ(engine.PlaceTextures(records.data(), int32_t(records.size()), 3, 480, 480), 1) << k.what;
+        ASSERT_EQ(engine.PlaceTextures(records.data(), int32_t(records.size()), 3, k.page.width, k.page.height), 1);
         for (size_t i = 0; i < records.size(); ++i) {
-            const bool placed = k.places[i].width >= 0;
+            const bool placed = k.places[i].x >= 0;
             EXPECT_EQ(records[i].pageFlags(), placed ? 3 | PAGE_PLACED : 0u) << k.what << ", record " << i;
             if (!placed) continue;
-            EXPECT_EQ(records[i].placeX, k.places[i].width) << k.what << ", record " << i;
-            EXPECT_EQ(records[i].placeY, k.places[i].height) << k.what << ", record " << i;
+            EXPECT_EQ(records[i].placeX, k.places[i].x) << k.what << ", record " << i;
+            EXPECT_EQ(records[i].placeY, k.places[i].y) << k.what << ", record " << i;
         }
     }
 }
@@ -149,20 +158,6 @@ TEST(PlaceTextures, PlacedRecordsStayAndOtherFlagBitsAreKept) {
     EXPECT_EQ(records[1].placeY, 0);
 }
 
-// Free rectangles count only below an area of 0x0FFFFFFF, formed without overflow.
-TEST(PlaceTextures, PagesAtAndAboveTheAreaBoundHoldNothing) {
-    const struct {
-        int32_t width, height;
-        bool placed;
-    } pages[] = {{16383, 16384, true}, {16383, 16385, false}, {INT32_MAX, INT32_MAX, false}};
-    for (const auto& p : pages) {
-        ModelExporter engine;
-        std::vector<TextureRecord> records = Records({{16, 16}});
-        ASSERT_EQ(engine.PlaceTextures(records.data(), 1, 0, p.width, p.height), 1);
-        EXPECT_EQ(records[0].IsPlaced(), p.placed) << p.width << " x " << p.height;
-    }
-}
-
 // --- Faces to records ----------------------------------------------------------
 
 ExportFace Face(const char* fileName, std::vector<float> u, std::vector<float> v) {
@@ -175,30 +170,33 @@ ExportFace Face(const char* fileName, std::vector<float> u, std::vector<float> v
     return f;
 }
 
+// Names are compared by text, exactly; the last record of a name wins. Only on
+// request are the ranges measured, and a NaN never becomes a bound.
 TEST(MatchFaceTextures, LinksByExactNameAndOnRequestMeasuresTheUsedRange) {
-    // Names in other buffers than the records': compared by text.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
     char wall[] = "wall.bmp";
     char wallUpper[] = "Wall.bmp";
-    std::vector<TextureRecord> records(3);
+    std::vector<TextureRecord> records(4);
     records[0].fileName = "wall.bmp";
     records[1].fileName = "floor.bmp";
     records[2].fileName = "unused.bmp";
-    const TextureRecord* links[] = {&records[0], &records[1], nullptr, nullptr, &records[0]};
+    records[3].fileName = "floor.bmp";
+    const TextureRecord* links[] = {&records[0], &records[3], nullptr, nullptr, &records[0]};
     const struct {
         float uMin, uMax, vMin, vMax;
-    } ranges[] = {{0.1f, 0.75f, 0.0f, 0.9f}, {1.25f, 1.75f, -0.75f, -0.25f}, {0, 0, 0, 0}};
+    } ranges[] = {{0.1f, 0.75f, 0.0f, 0.9f}, {0, 0, 0, 0}, {0, 0, 0, 0}, {1.25f, 1.75f, -0.75f, -0.25f}};
     for (int32_t options : {0, MATCH_UV_RANGE}) {
         std::vector<ExportFace> faces = {
             Face(wall, {0.25f, 0.5f, 0.75f}, {0.5f, 0.0f, 0.25f}),
             Face("floor.bmp", {1.25f, 1.75f, 1.5f}, {-0.5f, -0.25f, -0.75f}),  // tiled coordinates
             Face(nullptr, {9, 9, 9}, {9, 9, 9}),
             Face(wallUpper, {9, 9, 9}, {9, 9, 9}),
-            Face(wall, {0.1f, 0.3f, 0.2f}, {0.9f, 0.6f, 0.7f}),
+            Face(wall, {0.1f, nan, 0.2f}, {0.9f, 0.6f, nan}),
         };
         ModelExporter engine;
-        ASSERT_EQ(engine.MatchFaceTextures(records.data(), 3, faces.data(), 5, options), 1);
+        ASSERT_EQ(engine.MatchFaceTextures(records.data(), 4, faces.data(), 5, options), 1);
         for (size_t i = 0; i < faces.size(); ++i) EXPECT_EQ(faces[i].texture, links[i]) << "face " << i;
-        for (size_t i = 0; i < 3; ++i) {
+        for (size_t i = 0; i < records.size(); ++i) {
             const bool measured = options == MATCH_UV_RANGE;
             EXPECT_EQ(records[i].uMin, measured ? ranges[i].uMin : 0) << "record " << i;
             EXPECT_EQ(records[i].uMax, measured ? ranges[i].uMax : 0) << "record " << i;
@@ -206,21 +204,6 @@ TEST(MatchFaceTextures, LinksByExactNameAndOnRequestMeasuresTheUsedRange) {
             EXPECT_EQ(records[i].vMax, measured ? ranges[i].vMax : 0) << "record " << i;
         }
     }
-}
-
-TEST(MatchFaceTextures, TheLastOfEqualNamesWinsAndNaNsAreNoBounds) {
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    std::vector<TextureRecord> records(2);
-    records[0].fileName = "a.bmp";
-    records[1].fileName = "a.bmp";
-    std::vector<ExportFace> faces = {Face("a.bmp", {0.5f, nan, 0.25f}, {0.5f, 0.75f, nan})};
-    ModelExporter engine;
-    ASSERT_EQ(engine.MatchFaceTextures(records.data(), 2, faces.data(), 1, MATCH_UV_RANGE), 1);
-    EXPECT_EQ(faces[0].texture, &records[1]);
-    EXPECT_EQ(records[1].uMin, 0.25f);
-    EXPECT_EQ(records[1].uMax, 0.5f);
-    EXPECT_EQ(records[1].vMin, 0.5f);
-    EXPECT_EQ(records[1].vMax, 0.75f);
 }
 
 }  // namespace

@@ -5,10 +5,9 @@
 
 #include "support/test_files.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 namespace fs = std::filesystem;
 
@@ -18,31 +17,11 @@ Bytes Slurp(const std::string& path) { return testing_files::ReadBytes(path); }
 
 std::string ImageFixture(const char* name) { return std::string(VORN_TEST_DATA_DIR) + "/images/" + name; }
 
-namespace {
-
-// One folder for this test process, removed when the process ends, so that
-// test runs of several checkouts side by side never share files.
-const fs::path& ProcessScratchRoot() {
-    struct Root {
-        fs::path path;
-        Root() : path(testing_files::MakeTempFolder()) {}
-        ~Root() {
-            std::error_code ignored;
-            fs::remove_all(path, ignored);
-        }
-    };
-    static const Root root;
-    return root.path;
-}
-
-}  // namespace
-
+// The folder of the previous call goes, and the last one with the process.
 std::string ScratchDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const fs::path dir = ProcessScratchRoot() / (std::string(info->test_suite_name()) + "_" + info->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir.string();
+    static std::unique_ptr<testing_files::TempDir> dir;
+    dir = std::make_unique<testing_files::TempDir>();
+    return dir->path();
 }
 
 std::string WriteFile(const std::string& path, const Bytes& bytes) {

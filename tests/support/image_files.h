@@ -15,7 +15,7 @@ using Bytes = std::vector<uint8_t>;
 Bytes Slurp(const std::string& path);
 // A committed fixture under tests/data/images.
 std::string ImageFixture(const char* name);
-// A fresh, empty folder for the running test; its path holds no ".".
+// A fresh, empty folder, kept until the next call; its path holds no ".".
 std::string ScratchDir();
 // Writes bytes to path, creating its folders; returns path.
 std::string WriteFile(const std::string& path, const Bytes& bytes);
