@@ -111,6 +111,9 @@ TEST(WritePcxSkin, WritesAFileAnIndependentReaderDecodesToTheSkin) {
         const uint8_t* rgb = &palette[3 * size_t(indices[i])];
         ASSERT_EQ(uint32_t(rgb[0] << 16 | rgb[1] << 8 | rgb[2]), colours[i]) << "pixel " << i;
     }
+    // The game's own palette: its first white and its blue.
+    EXPECT_EQ(indices[0], 48);
+    EXPECT_EQ(indices[72], 243);
 }
 
 // A name that cannot take its extension is left as it was; a device that takes

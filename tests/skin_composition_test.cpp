@@ -100,21 +100,25 @@ TEST(ComposeSkin, RepeatsTexturesAcrossTheirEdges) {
 
 // Truncating 10 x 0.18 and 10 x 0.52 separately gives a region of 4 where the
 // placed rectangle, trunc(10 x 0.34), is 3: the extra column and row must not
-// reach the neighbour at the left nor fall past the page's right and bottom.
-TEST(ComposeSkin, KeepsEveryRegionInsideItsPlacedRectangle) {
+// reach the red neighbour at the left nor the row below. A green record placed
+// past the page's right edge must not wrap into the next row.
+TEST(ComposeSkin, KeepsEveryRegionInsideItsPlacedRectangleAndThePage) {
     QuakeExportUtility utility;
-    utility.textures = new TextureRecord[2];
-    utility.textureCount = 2;
+    utility.textures = new TextureRecord[3];
+    utility.textureCount = 3;
     Place(utility.textures[0], PatternImage(10, 10), 0.18f, 0.52f, 0.18f, 0.52f, 1, 0, 3, 3);
     Place(utility.textures[1], MakeImage(10, 10, 24, [](int, int) { return 0xFF0000u; }), 0.18f, 0.52f, 0.0f, 0.3f,
           0, 0, 1, 3);
+    Place(utility.textures[2], MakeImage(2, 1, 24, [](int, int) { return 0x00FF00u; }), 0, 1, 0, 1, 3, 3, 2, 1);
     utility.skinWidth = 4;
-    utility.skinHeight = 3;
+    utility.skinHeight = 5;
     ASSERT_EQ(utility.ComposeSkin(), 1);
-    for (int y = 0; y < 3; ++y) {
-        EXPECT_EQ(SkinPixel(utility, 0, y), (Bgr{0, 0, 255})) << "row " << y;
-        for (int x = 1; x < 4; ++x) {
-            EXPECT_EQ(SkinPixel(utility, x, y), (Bgr{uint8_t(x), uint8_t(y + 1), 200})) << x << ", " << y;
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            Bgr want = kBlack;
+            if (y < 3) want = x == 0 ? Bgr{0, 0, 255} : Bgr{uint8_t(x), uint8_t(y + 1), 200};
+            if (x == 3 && y == 3) want = Bgr{0, 255, 0};
+            EXPECT_EQ(SkinPixel(utility, x, y), want) << x << ", " << y;
         }
     }
 }
@@ -136,7 +140,7 @@ TEST(BlitRegion, TheFirstFormatBitPresentDecides) {
         int32_t format;
         const Bytes& expected;
     } cases[] = {{BLIT_INDEX8, index8}, {BLIT_INDEX4, index4}, {BLIT_RGB24, rgb}, {BLIT_BGR24, bgr},
-                 {9, index8},           {6, index4},           {12, rgb},         {0xF8, bgr}};
+                 {0xF, index8},         {0xE, index4},         {0xC, rgb},        {0xF8, bgr}};
     const int32_t regions[][4] = {{0, 3, 0, 1}, {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, {0xFFFF, 0x1FFFF, 0xFFFF, 0xFFFF}};
     const BitmapImage image = IndexedImage();
     for (const auto& c : cases) {
