@@ -53,26 +53,36 @@ struct Placement {
     Rects freeAfter;
 };
 
-// The cut that leaves the single largest piece wins, and a tie goes horizontal.
+// Each record goes into the smallest free rectangle that holds it, the earliest
+// of equal ones. The cut that leaves the single largest piece wins, and a tie
+// goes horizontal.
 TEST(PlaceNextTexture, EachPassLeavesTheExpectedFreeRectangles) {
+    const Rects page = {{0, 0, 480, 480}};
     const struct {
         const char* what;
+        Rects start;
         std::vector<Size> sizes;
         std::vector<Placement> passes;
     } cases[] = {
-        {"tall then small: vertical cut, right piece beats both horizontal ones",
+        {"tall then small: vertical cut, right piece beats both horizontal ones", page,
          {{30, 250}, {100, 60}},
          {{0, 0, 0, {{30, 0, 450, 480}, {0, 250, 30, 230}}},
           {1, 30, 0, {{130, 0, 350, 60}, {0, 250, 30, 230}, {30, 60, 450, 420}}}}},
-        {"wide: horizontal lower piece wins", {{200, 100}}, {{0, 0, 0, {{200, 0, 280, 100}, {0, 100, 480, 380}}}}},
-        {"a tie goes horizontal; the next cut is vertical",
+        {"wide: horizontal lower piece wins", page, {{200, 100}}, {{0, 0, 0, {{200, 0, 280, 100}, {0, 100, 480, 380}}}}},
+        {"a tie goes horizontal; the next cut is vertical", page,
          {{100, 50}, {480, 280}},
          {{1, 0, 0, {{480, 0, 0, 280}, {0, 280, 480, 200}}},
           {0, 0, 280, {{480, 0, 0, 280}, {100, 280, 380, 200}, {0, 330, 100, 150}}}}},
+        // The vertical right piece (10 x 50) only ties the horizontal lower one.
+        {"the smallest fitting rectangle, earliest first",
+         {{0, 0, 100, 100}, {200, 0, 30, 90}, {300, 0, 50, 50}, {400, 0, 50, 50}, {500, 0, 45, 60}},
+         {{40, 40}},
+         {{0, 300, 0, {{0, 0, 100, 100}, {200, 0, 30, 90}, {340, 0, 10, 40}, {400, 0, 50, 50}, {500, 0, 45, 60},
+                       {300, 40, 50, 10}}}}},
     };
     for (const auto& k : cases) {
         std::vector<TextureRecord> records = Records(k.sizes);
-        FreeList list({{0, 0, 480, 480}}, records.size() + 1);
+        FreeList list(k.start, k.start.size() + records.size());
         for (const Placement& p : k.passes) {
             ASSERT_EQ(list.Pass(records), PASS_PLACED) << k.what;
             const TextureRecord& r = records[size_t(p.record)];
@@ -83,16 +93,6 @@ TEST(PlaceNextTexture, EachPassLeavesTheExpectedFreeRectangles) {
         }
         EXPECT_EQ(list.Pass(records), PASS_NOTHING_LEFT) << k.what;
     }
-}
-
-TEST(PlaceNextTexture, TakesTheSmallestFittingFreeRectangleEarliestFirst) {
-    std::vector<TextureRecord> records = Records({{40, 40}});
-    FreeList list({{0, 0, 100, 100}, {200, 0, 30, 90}, {300, 0, 50, 50}, {400, 0, 50, 50}, {500, 0, 45, 60}}, 6);
-    ASSERT_EQ(list.Pass(records), PASS_PLACED);
-    EXPECT_EQ(records[0].placeX, 300);
-    // The vertical right piece (10 x 50) only ties the horizontal lower one: horizontal.
-    EXPECT_EQ(list.Used(), (Rects{{0, 0, 100, 100}, {200, 0, 30, 90}, {340, 0, 10, 40},
-                                  {400, 0, 50, 50}, {500, 0, 45, 60}, {300, 40, 50, 10}}));
 }
 
 struct Spot {
