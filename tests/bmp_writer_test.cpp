@@ -17,11 +17,13 @@ namespace {
 
 using vorn_test::SetSkin;
 
-// Every pixel different: blue x, green y, red x + y (mod 256).
+// Blue x, green y and red x + y, all mod 256.
 void FillSkin(QuakeExportUtility& utility, int32_t width, int32_t height) {
     std::vector<uint32_t> colours;
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) colours.push_back(uint32_t((x + y) & 255) << 16 | uint32_t(y & 255) << 8 | (x & 255));
+        for (int x = 0; x < width; ++x) {
+            colours.push_back(uint32_t((x + y) & 255) << 16 | uint32_t(y & 255) << 8 | uint32_t(x & 255));
+        }
     }
     SetSkin(utility, width, colours);
 }

@@ -38,7 +38,8 @@ void ExpectSamePixels(const BitmapImage& image, const Bytes& reference, const st
     for (int y = h - 1; y >= 0; --y) {
         for (int x = 0; x < w; ++x) {
             const PaletteEntry c = image.PixelColorAt(x, y);
-            got.insert(got.end(), {c.red, c.green, c.blue, image.alpha ? image.alpha[size_t(y * w + x)] : uint8_t(255)});
+            const uint8_t alpha = image.alpha ? image.alpha[size_t(y * w + x)] : 255;
+            got.insert(got.end(), {c.red, c.green, c.blue, alpha});
         }
     }
     EXPECT_EQ(got, expected) << what;

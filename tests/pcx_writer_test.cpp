@@ -43,7 +43,8 @@ TEST(PcxRows, EncodeRunsOfAtMost63WithinTheRow) {
     };
     for (const auto& c : cases) {
         int32_t result = -1;
-        const Bytes out = Captured([&](std::FILE* f) { result = EncodePcxRow(c.row.data(), int32_t(c.row.size()), f); });
+        const Bytes out =
+            Captured([&](std::FILE* f) { result = EncodePcxRow(c.row.data(), int32_t(c.row.size()), f); });
         EXPECT_EQ(out, c.encoded) << "row of " << c.row.size();
         EXPECT_EQ(result, int32_t(c.encoded.size()));
     }

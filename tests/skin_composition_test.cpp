@@ -47,7 +47,8 @@ void Place(TextureRecord& record, BitmapImage image, float uMin, float uMax, flo
            int32_t y, int32_t width, int32_t height) {
     record.image = std::move(image);
     std::tie(record.uMin, record.uMax, record.vMin, record.vMax) = std::make_tuple(uMin, uMax, vMin, vMax);
-    std::tie(record.placeX, record.placeY, record.placeWidth, record.placeHeight) = std::make_tuple(x, y, width, height);
+    std::tie(record.placeX, record.placeY) = std::make_tuple(x, y);
+    std::tie(record.placeWidth, record.placeHeight) = std::make_tuple(width, height);
     record.pageFlags() = PAGE_PLACED;
 }
 
@@ -147,7 +148,9 @@ TEST(BlitRegion, TheFirstFormatBitPresentDecides) {
         for (const auto& r : regions) {
             ModelExporter engine;
             Bytes buffer(32, 0xEE);  // two rows of 16
-            ASSERT_EQ(engine.BlitRegion(image, buffer.data(), buffer.size(), 16, 0, 0, c.format, r[0], r[1], r[2], r[3]), 1);
+            ASSERT_EQ(engine.BlitRegion(image, buffer.data(), buffer.size(), 16, 0, 0, c.format, r[0], r[1], r[2],
+                                        r[3]),
+                      1);
             Bytes after = c.expected;
             after.resize(32, 0xEE);
             EXPECT_EQ(buffer, after) << "format " << c.format << ", x1 " << r[1];

@@ -107,7 +107,9 @@ TEST(TextureCollection, MergeKeepsTheFirstOfEachExactNameAndSortIgnoresCase) {
         Names nodeOrder;
         Names collected;
     } cases[] = {
-        {COLLECT_MERGE, {"wall.bmp", "Wall.bmp", "wall.bmp", "floor.bmp", "Wall.bmp"}, {"wall.bmp", "Wall.bmp", "floor.bmp"}},
+        {COLLECT_MERGE,
+         {"wall.bmp", "Wall.bmp", "wall.bmp", "floor.bmp", "Wall.bmp"},
+         {"wall.bmp", "Wall.bmp", "floor.bmp"}},
         {COLLECT_SORT | COLLECT_MERGE, {"C.bmp", "a.bmp", "B.bmp"}, {"a.bmp", "B.bmp", "C.bmp"}},
         // The first exchange moves Wall.bmp behind its equal, and nothing moves it back.
         {COLLECT_SORT, {"Wall.bmp", "wall.bmp", "a.bmp"}, {"a.bmp", "wall.bmp", "Wall.bmp"}},

@@ -41,7 +41,8 @@ struct FreeList {
     }
     Rects Used() const { return Rects(rects.begin(), rects.begin() + count); }
     PlacementPass Pass(std::vector<TextureRecord>& records) {
-        return PlaceNextTexture(records.data(), int32_t(records.size()), 0, rects.data(), &count, int32_t(rects.size()));
+        return PlaceNextTexture(records.data(), int32_t(records.size()), 0, rects.data(), &count,
+                                int32_t(rects.size()));
     }
     Rects rects;
     int32_t count;
@@ -68,7 +69,9 @@ TEST(PlaceNextTexture, EachPassLeavesTheExpectedFreeRectangles) {
          {{30, 250}, {100, 60}},
          {{0, 0, 0, {{30, 0, 450, 480}, {0, 250, 30, 230}}},
           {1, 30, 0, {{130, 0, 350, 60}, {0, 250, 30, 230}, {30, 60, 450, 420}}}}},
-        {"wide: horizontal lower piece wins", page, {{200, 100}}, {{0, 0, 0, {{200, 0, 280, 100}, {0, 100, 480, 380}}}}},
+        {"wide: horizontal lower piece wins", page,
+         {{200, 100}},
+         {{0, 0, 0, {{200, 0, 280, 100}, {0, 100, 480, 380}}}}},
         {"a tie goes horizontal; the next cut is vertical", page,
          {{100, 50}, {480, 280}},
          {{1, 0, 0, {{480, 0, 0, 280}, {0, 280, 480, 200}}},
