@@ -1,51 +1,27 @@
 #include "support/image_files.h"
 
 #include "export/byte_order.h"
+#include "export/quake_export_utility.h"
 
 #include "support/test_files.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <memory>
 
 namespace fs = std::filesystem;
 
 namespace vorn_test {
 
-Bytes Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+Bytes Slurp(const std::string& path) { return testing_files::ReadBytes(path); }
 
 std::string ImageFixture(const char* name) { return std::string(VORN_TEST_DATA_DIR) + "/images/" + name; }
 
-namespace {
-
-// One folder for this test process, removed when the process ends, so that
-// test runs of several checkouts side by side never share files.
-const fs::path& ProcessScratchRoot() {
-    struct Root {
-        fs::path path;
-        Root() : path(testing_files::MakeTempFolder()) {}
-        ~Root() {
-            std::error_code ignored;
-            fs::remove_all(path, ignored);
-        }
-    };
-    static const Root root;
-    return root.path;
-}
-
-}  // namespace
-
+// The folder of the previous call goes, and the last one with the process.
 std::string ScratchDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const fs::path dir = ProcessScratchRoot() / (std::string(info->test_suite_name()) + "_" + info->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir.string();
+    static std::unique_ptr<testing_files::TempDir> dir;
+    dir = std::make_unique<testing_files::TempDir>();
+    return dir->path();
 }
 
 std::string WriteFile(const std::string& path, const Bytes& bytes) {
@@ -58,14 +34,11 @@ std::string WriteFile(const std::string& path, const Bytes& bytes) {
 Bytes BmpFile(int32_t width, int32_t height, uint16_t bits, uint32_t coloursUsed, uint32_t paletteEntries,
               const Bytes& pixels, uint16_t signature) {
     Bytes b;
-    PutU16(b, static_cast<uint16_t>(signature));
-    PutU32(b, 0);  // file size
-    PutU32(b, 0);  // reserved
-    PutU32(b, 0);  // pixel offset
-    const uint32_t info[] = {40, static_cast<uint32_t>(width), static_cast<uint32_t>(height)};
-    for (uint32_t v : info) PutU32(b, v);
-    PutU16(b, static_cast<uint16_t>(1));
-    PutU16(b, static_cast<uint16_t>(bits));
+    PutU16(b, signature);
+    // File size, reserved and pixel offset (all unread), then the info header.
+    for (uint32_t v : {0u, 0u, 0u, 40u, uint32_t(width), uint32_t(height)}) PutU32(b, v);
+    PutU16(b, 1);
+    PutU16(b, bits);
     for (uint32_t v : {0u, 0u, 0u, 0u, coloursUsed, 0u}) PutU32(b, v);
     for (uint32_t i = 0; i < paletteEntries; ++i) {
         for (uint32_t k = 0; k < 3; ++k) b.push_back(static_cast<uint8_t>(i + k));
@@ -77,17 +50,10 @@ Bytes BmpFile(int32_t width, int32_t height, uint16_t bits, uint32_t coloursUsed
 
 Bytes TgaFile(uint16_t width, uint16_t height, uint8_t depth, uint16_t mapLength, uint8_t entryBits,
               const Bytes& pixels) {
-    Bytes b;
-    b.push_back(0);
-    b.push_back(mapLength ? 1 : 0);
-    b.push_back(mapLength ? 1 : (depth == 8 ? 3 : 2));
-    PutU16(b, static_cast<uint16_t>(0));
-    PutU16(b, static_cast<uint16_t>(mapLength));
+    Bytes b = {0, uint8_t(mapLength ? 1 : 0), uint8_t(mapLength ? 1 : (depth == 8 ? 3 : 2)), 0, 0};
+    PutU16(b, mapLength);
     b.push_back(entryBits);
-    PutU16(b, static_cast<uint16_t>(0));
-    PutU16(b, static_cast<uint16_t>(0));
-    PutU16(b, static_cast<uint16_t>(width));
-    PutU16(b, static_cast<uint16_t>(height));
+    for (uint16_t v : {uint16_t(0), uint16_t(0), width, height}) PutU16(b, v);
     b.push_back(depth);
     b.push_back(0);
     for (uint32_t i = 0; i < mapLength; ++i) {
@@ -104,19 +70,27 @@ Bytes TimFile(uint32_t mode, const std::vector<uint16_t>* clut, int16_t units, u
     PutU32(b, mode | (clut ? 8u : 0u));
     if (clut) {
         PutU32(b, static_cast<uint32_t>(12 + 2 * clut->size()));
-        PutU16(b, static_cast<uint16_t>(place.clutX));
-        PutU16(b, static_cast<uint16_t>(place.clutY));
-        PutU16(b, static_cast<uint16_t>(static_cast<uint32_t>(clut->size())));
-        PutU16(b, static_cast<uint16_t>(1));
-        for (uint16_t c : *clut) PutU16(b, static_cast<uint16_t>(c));
+        for (uint16_t v : {place.clutX, place.clutY, uint16_t(clut->size()), uint16_t(1)}) PutU16(b, v);
+        for (uint16_t c : *clut) PutU16(b, c);
     }
     PutU32(b, static_cast<uint32_t>(12 + rows.size()));
-    PutU16(b, static_cast<uint16_t>(place.imageX));
-    PutU16(b, static_cast<uint16_t>(place.imageY));
-    PutU16(b, static_cast<uint16_t>(static_cast<uint16_t>(units)));
-    PutU16(b, static_cast<uint16_t>(height));
+    for (uint16_t v : {place.imageX, place.imageY, uint16_t(units), height}) PutU16(b, v);
     b.insert(b.end(), rows.begin(), rows.end());
     return b;
+}
+
+void SetSkin(QuakeExportUtility& utility, int32_t width, const std::vector<uint32_t>& colours) {
+    const size_t stride = static_cast<size_t>(QuakeExportUtility::SkinStride(width));
+    utility.skinWidth = width;
+    utility.skinHeight = static_cast<int32_t>((colours.size() + size_t(width) - 1) / size_t(width));
+    delete[] utility.skinBuffer;
+    utility.skinBuffer = new uint8_t[stride * static_cast<size_t>(utility.skinHeight)]();
+    for (size_t i = 0; i < colours.size(); ++i) {
+        uint8_t* p = utility.skinBuffer + i / size_t(width) * stride + 3 * (i % size_t(width));
+        p[0] = static_cast<uint8_t>(colours[i]);
+        p[1] = static_cast<uint8_t>(colours[i] >> 8);
+        p[2] = static_cast<uint8_t>(colours[i] >> 16);
+    }
 }
 
 }  // namespace vorn_test
