@@ -59,17 +59,6 @@ TEST_F(NodeCollection, TakesEachRequestedPropertyInPreOrder) {
     EXPECT_EQ(engine.errorSet, 0);
 }
 
-TEST_F(NodeCollection, CollectingAgainGivesTheSameList) {
-    StandinHost host(&scene);
-    ASSERT_EQ(engine.CollectNodes(&host, 12), 1);
-    const std::vector<INode*> first(engine.nodes, engine.nodes + engine.nodeCount);
-    ASSERT_EQ(engine.CollectNodes(&host, 12), 1);
-    const std::vector<INode*> second(engine.nodes, engine.nodes + engine.nodeCount);
-    EXPECT_EQ(first, second);
-    EXPECT_EQ(first.size(), 4u);
-    EXPECT_EQ(first[0], scene.root->children[0].get());
-}
-
 TEST_F(NodeCollection, EvaluatesEveryTestedNodeOnceInEachPassAndTheRootNever) {
     StandinHost host(&scene);
     ASSERT_EQ(engine.CollectNodes(&host, 12), 1);
