@@ -38,37 +38,25 @@ void SetNodes(ModelExporter& engine, const std::vector<INode*>& list) {
     engine.nodeCapacity = engine.nodeCount;
 }
 
-// One capture of nodes[first .. first+count-1]; owns the arrays it got.
+// One capture of nodes[first .. first+count-1], owning the arrays it got. The
+// out-parameters start at sentinels, so that a test can tell what was written.
 struct Capture {
-    ExportVertex* vertices = nullptr;
-    ExportFace* faces = nullptr;
-    int32_t vertexCount = -1;
-    int32_t faceCount = -1;
-    int result = -1;
-    Capture(ModelExporter& engine, int32_t first, uint32_t count, int32_t options, TimeValue t = 0) {
-        result = engine.CaptureMeshes(first, count, &vertices, &faces, &vertexCount, &faceCount, options, t);
-    }
+    ExportVertex vertexSentinel;
+    ExportFace faceSentinel;
+    ExportVertex* vertices = &vertexSentinel;
+    ExportFace* faces = &faceSentinel;
+    int32_t vertexCount = 77, faceCount = 88;
+    int result;
+    Capture(ModelExporter& engine, int32_t first, uint32_t count, int32_t options, TimeValue t = 0)
+        : result(engine.CaptureMeshes(first, count, &vertices, &faces, &vertexCount, &faceCount, options, t)) {}
     Capture(ModelExporter& engine, int32_t options, TimeValue t = 0)
         : Capture(engine, 0, static_cast<uint32_t>(engine.nodeCount), options, t) {}
     Capture(const Capture&) = delete;
-    Capture& operator=(const Capture&) = delete;
     ~Capture() {
-        delete[] vertices;
-        delete[] faces;
+        if (vertices != &vertexSentinel) delete[] vertices;
+        if (faces != &faceSentinel) delete[] faces;
     }
-};
-
-// Out-parameters that a failure before allocation must leave as they were.
-struct Untouched {
-    ExportVertex vertex;
-    ExportFace face;
-    ExportVertex* vertices = &vertex;
-    ExportFace* faces = &face;
-    int32_t vertexCount = 77, faceCount = 88;
-    int Run(ModelExporter& engine, int32_t first, uint32_t count) {
-        return engine.CaptureMeshes(first, count, &vertices, &faces, &vertexCount, &faceCount, CAPTURE_WORLD_SPACE, 0);
-    }
-    bool ArraysAsTheyWere() const { return vertices == &vertex && faces == &face; }
+    bool ArraysUntouched() const { return vertices == &vertexSentinel && faces == &faceSentinel; }
 };
 
 // A node whose vertex j is (j, 10 j, 100 j) + offset; face i has smoothing group i + 1.
@@ -131,6 +119,20 @@ TEST(MeshCapture, PutsNodesOneAfterAnotherWithSharedOrSplitCorners) {
         }
     }
 
+    // Vertices only: the same positions and counts, and no faces.
+    for (const Capture* full : {&shared, &split}) {
+        const int32_t options = full == &split ? CAPTURE_SPLIT_CORNERS | CAPTURE_WORLD_SPACE : 0;
+        Capture positions(engine, options | CAPTURE_VERTICES_ONLY, 4800);
+        ASSERT_EQ(positions.result, 1);
+        EXPECT_EQ(positions.faces, nullptr);
+        EXPECT_EQ(positions.faceCount, 5);
+        ASSERT_EQ(positions.vertexCount, full->vertexCount);
+        for (int32_t i = 0; i < full->vertexCount; ++i) {
+            EXPECT_EQ(positions.vertices[i].y, full->vertices[i].y) << options << ": " << i;
+            EXPECT_EQ(positions.vertices[i].z, full->vertices[i].z) << options << ": " << i;
+        }
+    }
+
     Capture second(engine, 1, 1, 0);  // B alone: its indices start at 0
     ASSERT_EQ(second.result, 1);
     EXPECT_EQ(second.vertexCount, 6);
@@ -162,13 +164,9 @@ TEST(MeshCapture, CarriesPositionsIntoWorldSpaceAtTheCaptureTime) {
             EXPECT_EQ(world.vertices[i].z, expected[i][2]) << "t=" << t;
         }
     }
-    Capture object(engine, 0, 800);
-    EXPECT_EQ(object.vertices[1].x, 0.0f);
-    EXPECT_EQ(object.vertices[1].y, 2.0f);
-    EXPECT_EQ(object.vertices[1].z, 0.0f);
 }
 
-TEST(MeshCapture, CopiesTextureAndColourCornersOrLeavesZeros) {
+TEST(MeshCapture, CopiesColourCornersAndLeavesMissingChannelsZero) {
     Scene scene;
     LoadScene(scene, "example.json");
     SceneNode* box = scene.root->children[0].get();
@@ -180,14 +178,11 @@ TEST(MeshCapture, CopiesTextureAndColourCornersOrLeavesZeros) {
     Capture c(engine, 0);
     ASSERT_EQ(c.result, 1);
     ASSERT_EQ(c.faceCount, 3);
-    const ExportFace& f1 = c.faces[1];  // tfaces [0,2,3] over (0,0) (1,0) (1,1) (0,1)
-    const float u[3] = {0, 1, 0}, v[3] = {0, 1, 1};
     const ExportFace& p = c.faces[2];
     const float red[3] = {0, 1, 0}, green[3] = {1, 0.5f, 1}, blue[3] = {0, 0.25f, 0};
     for (int k = 0; k < 3; ++k) {
-        EXPECT_EQ(f1.u[k], u[k]);
-        EXPECT_EQ(f1.v[k], v[k]);
-        EXPECT_EQ(f1.red[k], 0.0f);  // the box has no colours
+        EXPECT_EQ(c.faces[1].v[k], k ? 1.0f : 0.0f);  // the box's texture face [0, 2, 3]
+        EXPECT_EQ(c.faces[1].red[k], 0.0f);         // and no colours
         EXPECT_EQ(p.red[k], red[k]);
         EXPECT_EQ(p.green[k], green[k]);
         EXPECT_EQ(p.blue[k], blue[k]);
@@ -265,44 +260,6 @@ TEST(MeshCapture, ClampsThenSnapsTextureCoordinates) {
     }
 }
 
-TEST(MeshCapture, VerticesOnlyKeepsThePositionsAndCountsButNoFaces) {
-    Scene scene;
-    LoadScene(scene, "example.json");
-    ModelExporter engine;
-    SetNodes(engine, {scene.root->children[0].get()});
-    for (int32_t options : {int32_t{CAPTURE_WORLD_SPACE}, CAPTURE_SPLIT_CORNERS | CAPTURE_WORLD_SPACE}) {
-        SCOPED_TRACE(options);
-        Capture full(engine, options, 800);
-        Capture positions(engine, options | CAPTURE_VERTICES_ONLY, 800);
-        ASSERT_EQ(full.result, 1);
-        ASSERT_EQ(positions.result, 1);
-        EXPECT_EQ(positions.faces, nullptr);
-        EXPECT_EQ(positions.faceCount, full.faceCount);
-        ASSERT_EQ(positions.vertexCount, full.vertexCount);
-        for (int32_t i = 0; i < full.vertexCount; ++i) {
-            EXPECT_EQ(positions.vertices[i].x, full.vertices[i].x) << i;
-            EXPECT_EQ(positions.vertices[i].y, full.vertices[i].y) << i;
-            EXPECT_EQ(positions.vertices[i].z, full.vertices[i].z) << i;
-        }
-    }
-}
-
-TEST(MeshCapture, EmptyRangesAndEmptyMeshesSucceedWithZeroCounts) {
-    Scene scene;
-    SceneNode* empty = scene.root->AddChild(MeshNode("Empty", 0, {}));
-    ModelExporter engine;
-    SetNodes(engine, {empty, empty});
-    for (uint32_t count : {0u, 2u}) {
-        Capture c(engine, 0, count, CAPTURE_WORLD_SPACE | CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS);
-        EXPECT_EQ(c.result, 1);
-        EXPECT_EQ(c.vertexCount, 0);
-        EXPECT_EQ(c.faceCount, 0);
-    }
-    ModelExporter none;  // no list at all
-    EXPECT_EQ(Capture(none, 0, 0, CAPTURE_WORLD_SPACE).result, 1);
-    EXPECT_EQ(none.errorSet, 0);
-}
-
 TEST(MeshCapture, CopiesFlagsOnlyWhenAsked) {
     Scene scene;
     LoadScene(scene, "flags.json");
@@ -313,7 +270,6 @@ TEST(MeshCapture, CopiesFlagsOnlyWhenAsked) {
         int32_t options;
         uint32_t vertexMask, faceMask;
     } cases[] = {
-        {CAPTURE_WORLD_SPACE, 0, 0},
         {CAPTURE_VERTEX_FLAGS, 0b1011u, 0},
         {CAPTURE_FACE_FLAGS, 0, 0x80000000u},
     };
@@ -326,7 +282,6 @@ TEST(MeshCapture, CopiesFlagsOnlyWhenAsked) {
     // Split, face 2's corners carry the marks of vertices 4, 5, 6.
     Capture split(engine, CAPTURE_VERTEX_FLAGS | CAPTURE_FACE_FLAGS | CAPTURE_SPLIT_CORNERS);
     ASSERT_EQ(split.result, 1);
-    EXPECT_EQ(split.vertices[6].head.flagMask, 0u);
     EXPECT_EQ(split.vertices[7].head.flagMask, 0b1011u);
     EXPECT_EQ(split.vertices[7].head.flagValues[7], 256u);
     EXPECT_EQ(split.vertices[8].head.flagMask, 0b1001u);
@@ -335,26 +290,38 @@ TEST(MeshCapture, CopiesFlagsOnlyWhenAsked) {
     EXPECT_EQ(engine.errorSet, 0);
 }
 
-TEST(MeshCaptureFailure, ARangeBeyondTheListTouchesNothing) {
+// Empty ranges and empty meshes succeed with zero counts; a range beyond the
+// list fails before any node is evaluated or any out-parameter written.
+TEST(MeshCaptureFailure, ChecksTheRangeBeforeTouchingAnything) {
     Scene scene;
-    SceneNode* a = scene.root->AddChild(MeshNode("A", 3, {{0, 1, 2}}));
+    SceneNode* empty = scene.root->AddChild(MeshNode("Empty", 0, {}));
     ModelExporter engine;
-    SetNodes(engine, {a, a});
+    SetNodes(engine, {empty, empty});
     const struct {
         int32_t first;
         uint32_t count;
-    } ranges[] = {{0, 3}, {2, 1}, {3, 0}, {-1, 1}, {1, 0xFFFFFFFFu}, {-1, 0}};
+        int result;
+    } ranges[] = {{0, 0, 1}, {0, 2, 1}, {2, 0, 1}, {0, 3, 0}, {2, 1, 0}, {3, 0, 0}, {-1, 1, 0}, {-1, 0, 0}, {1, 0xFFFFFFFFu, 0}};
     for (const auto& r : ranges) {
-        Untouched out;
-        EXPECT_EQ(out.Run(engine, r.first, r.count), 0) << r.first << "+" << r.count;
-        EXPECT_TRUE(out.ArraysAsTheyWere());
-        EXPECT_EQ(out.vertexCount, 77);
-        EXPECT_EQ(out.faceCount, 88);
+        SCOPED_TRACE(testing::Message() << r.first << " + " << r.count);
+        const int evaluations = empty->evaluations;
+        Capture c(engine, r.first, r.count, CAPTURE_WORLD_SPACE | CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS);
+        EXPECT_EQ(c.result, r.result);
+        if (r.result) {
+            EXPECT_EQ(c.vertexCount, 0);
+            EXPECT_EQ(c.faceCount, 0);
+        } else {
+            EXPECT_TRUE(c.ArraysUntouched());
+            EXPECT_EQ(c.vertexCount, 77);
+            EXPECT_EQ(c.faceCount, 88);
+            EXPECT_EQ(empty->evaluations, evaluations);
+        }
     }
     EXPECT_STREQ(engine.errorText, "Mesh range invalid");
     EXPECT_STREQ(engine.errorCaption, "Internal Parameter Error");
-    EXPECT_EQ(a->evaluations, 0);
-    EXPECT_EQ(Capture(engine, 2, 0, CAPTURE_WORLD_SPACE).result, 1);  // empty, at the end
+    ModelExporter none;  // no list at all
+    EXPECT_EQ(Capture(none, 0, 0, CAPTURE_WORLD_SPACE).result, 1);
+    EXPECT_EQ(none.errorSet, 0);
 }
 
 TEST(MeshCaptureFailure, ANodeWithoutMeshInTheCountingPassLeavesPartialSums) {
@@ -363,65 +330,49 @@ TEST(MeshCaptureFailure, ANodeWithoutMeshInTheCountingPassLeavesPartialSums) {
     StandinHost host(&scene);
     ModelExporter engine;
     ASSERT_EQ(engine.CollectNodes(&host, NODE_SELECTED | NODE_HAS_MATERIAL), 1);
-    Untouched out;
-    EXPECT_EQ(out.Run(engine, 0, 4), 0);
+    Capture c(engine, 0, 4, CAPTURE_WORLD_SPACE);
+    EXPECT_EQ(c.result, 0);
     EXPECT_STREQ(engine.errorText, kNoMesh);
     EXPECT_STREQ(engine.errorCaption, "Internal Parameter Error");
-    EXPECT_TRUE(out.ArraysAsTheyWere());
-    EXPECT_EQ(out.vertexCount, 3);  // A's
-    EXPECT_EQ(out.faceCount, 1);
+    EXPECT_TRUE(c.ArraysUntouched());
+    EXPECT_EQ(c.vertexCount, 3);  // A's
+    EXPECT_EQ(c.faceCount, 1);
 }
 
 // --- A host of the test's own --------------------------------------------------
 
-class ScriptedTriObject : public TriObject {
-public:
-    SClass_ID SuperClassID() override { return 16; }
-    int CanConvertToType(Class_ID type) override { return type == triObjectClassID; }
-    Object* ConvertToType(TimeValue t, Class_ID type) override {
-        conversionTimes.push_back(t);
-        return type == triObjectClassID ? this : nullptr;
-    }
-    void DeleteThis() override {}
-    Mesh& GetMesh() override { return mesh; }
-    Mesh mesh;
-    std::vector<TimeValue> conversionTimes;
-};
-
-class NotAMesh : public Object {
-public:
-    SClass_ID SuperClassID() override { return 16; }
-    int CanConvertToType(Class_ID) override { return 0; }
-    Object* ConvertToType(TimeValue, Class_ID) override { return nullptr; }
-    void DeleteThis() override {}
-};
-
-// Each evaluation gives the next mesh of the script (the last one repeats);
-// a missing mesh is an object that cannot become a triangle mesh.
-class ScriptedNode : public INode {
+// Each evaluation gives the next mesh of the script (the last one repeats); a
+// missing mesh is an object that cannot become a triangle mesh. The times of
+// evaluations and conversions are kept.
+class ScriptedNode : public SceneNode {
 public:
     explicit ScriptedNode(std::vector<std::optional<Mesh>> script) : script_(std::move(script)) {}
-    const char* GetName() override { return "Scripted"; }
-    int NumberOfChildren() override { return 0; }
-    INode* GetChildNode(int) override { return nullptr; }
-    int Selected() override { return 1; }
-    Mtl* GetMtl() override { return nullptr; }
     const ObjectState& EvalWorldState(TimeValue t, int) override {
         evaluationTimes.push_back(t);
         const auto& next = script_[std::min(evaluationTimes.size(), script_.size()) - 1];
-        if (next) object.mesh = *next;
-        state_ = next ? ObjectState(&object) : ObjectState(&notAMesh_);
+        object_.convertible = next.has_value();
+        object_.mesh = next.value_or(Mesh());
+        state_ = ObjectState(&object_);
         return state_;
     }
-    Matrix3 GetObjectTM(TimeValue, void*) override { return Matrix3(); }
-    Object* GetObjectRef() override { return &object; }
-
-    ScriptedTriObject object;
-    std::vector<TimeValue> evaluationTimes;
+    std::vector<TimeValue> evaluationTimes, conversionTimes;
 
 private:
+    struct Scripted : TriObject {
+        explicit Scripted(ScriptedNode* node) : node(node) {}
+        SClass_ID SuperClassID() override { return 16; }
+        int CanConvertToType(Class_ID type) override { return convertible && type == triObjectClassID; }
+        Object* ConvertToType(TimeValue t, Class_ID type) override {
+            node->conversionTimes.push_back(t);
+            return CanConvertToType(type) ? this : nullptr;
+        }
+        void DeleteThis() override {}
+        Mesh& GetMesh() override { return mesh; }
+        ScriptedNode* node;
+        bool convertible = false;
+        Mesh mesh;
+    } object_{this};
     std::vector<std::optional<Mesh>> script_;
-    NotAMesh notAMesh_;
     ObjectState state_;
 };
 
@@ -442,50 +393,42 @@ TEST(MeshCaptureHost, EvaluatesAtTheCaptureTimeAndConvertsAtTimeZero) {
     SetNodes(engine, {&node});
     ASSERT_EQ(Capture(engine, CAPTURE_WORLD_SPACE, 480).result, 1);
     EXPECT_EQ(node.evaluationTimes, (std::vector<TimeValue>{480, 480}));  // counting and fill
-    EXPECT_EQ(node.object.conversionTimes, (std::vector<TimeValue>{0, 0}));
-}
-
-TEST(MeshCaptureFailure, ANodeWithoutMeshInTheFillPassLeavesTheArraysToTheCaller) {
-    Scene scene;
-    SceneNode* a = scene.root->AddChild(MeshNode("A", 4, {{0, 1, 2}, {1, 2, 3}}));
-    ScriptedNode vanishing({Triangles(3, 1), std::nullopt});
-    ModelExporter engine;
-    SetNodes(engine, {a, &vanishing});
-    Capture c(engine, CAPTURE_WORLD_SPACE);
-    EXPECT_EQ(c.result, 0);
-    EXPECT_STREQ(engine.errorText, kNoMesh);
-    EXPECT_STREQ(engine.errorCaption, "Internal Parameter Error");
-    ASSERT_NE(c.vertices, nullptr);
-    ASSERT_NE(c.faces, nullptr);
-    EXPECT_EQ(c.vertexCount, 4);  // A is in
-    EXPECT_EQ(c.faceCount, 2);
-    EXPECT_EQ(c.vertices[3].x, 3.0f);
-    EXPECT_EQ(c.faces[1].vertexIndex[2], 3u);
+    EXPECT_EQ(node.conversionTimes, (std::vector<TimeValue>{0, 0}));
 }
 
 // The arrays are sized by the counting pass; whatever the second evaluation
-// gives, nothing is written beyond them (the sanitizer build checks).
-TEST(MeshCaptureFailure, CountsThatChangeBetweenThePassesFailTheCapture) {
+// gives, nothing is written beyond them (the sanitizer build checks), and what
+// was filled is left to the caller.
+TEST(MeshCaptureFailure, MeshesThatChangeBetweenThePassesFailTheCapture) {
     const struct {
-        Mesh counted, filled;
+        Mesh counted;
+        std::optional<Mesh> filled;
         int32_t options;
+        int32_t filledFaces;
     } cases[] = {
-        {Triangles(3, 1), Triangles(4, 1), 0},
-        {Triangles(3, 1), Triangles(3, 2), 0},
-        {Triangles(3, 2), Triangles(3, 1), 0},
-        {Triangles(4, 1), Triangles(3, 1), CAPTURE_VERTEX_FLAGS | CAPTURE_FACE_FLAGS},
-        {Triangles(5, 2), Triangles(9, 4), CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS},
+        {Triangles(3, 1), std::nullopt, 0, 2},
+        {Triangles(3, 1), Triangles(4, 1), 0, 2},
+        {Triangles(3, 1), Triangles(3, 2), 0, 2},
+        {Triangles(3, 2), Triangles(3, 1), 0, 3},
+        {Triangles(4, 1), Triangles(3, 1), CAPTURE_VERTEX_FLAGS | CAPTURE_FACE_FLAGS, 3},
+        {Triangles(5, 2), Triangles(9, 4), CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS, 2},
     };
     for (const auto& k : cases) {
         Scene scene;
-        SceneNode* after = scene.root->AddChild(MeshNode("After", 3, {{0, 1, 2}}));
+        SceneNode* before = scene.root->AddChild(MeshNode("Before", 4, {{0, 1, 2}, {1, 2, 3}}));
         ScriptedNode changing({k.counted, k.filled});
         ModelExporter engine;
-        SetNodes(engine, {&changing, after});
-        Capture c(engine, k.options | CAPTURE_WORLD_SPACE);
+        SetNodes(engine, {before, &changing});
+        Capture c(engine, k.options);
         EXPECT_EQ(c.result, 0);
         EXPECT_STREQ(engine.errorText, kNoMesh);
+        EXPECT_STREQ(engine.errorCaption, "Internal Parameter Error");
         ASSERT_NE(c.vertices, nullptr);
+        ASSERT_NE(c.faces, nullptr);
+        EXPECT_EQ(c.faceCount, k.filledFaces);
+        const uint32_t corner = c.faces[1].vertexIndex[2];  // Before's vertex 3
+        EXPECT_EQ(corner, k.options & CAPTURE_SPLIT_CORNERS ? 5u : 3u);
+        EXPECT_EQ(c.vertices[corner].x, 3.0f);
     }
 }
 
