@@ -60,6 +60,7 @@ TEST_F(NodeFlags, OrsTheMarksOfEveryFlagModifier) {
     EXPECT_EQ(b.vertices[5].flagValues[0], 3u);
     EXPECT_EQ(b.vertices[5].flagValues[7], 256u);
     EXPECT_EQ(b.faces[2].flagValues[6], 7u);
+    EXPECT_EQ(b.vertices[4].flagValues[0] | b.vertices[4].flagValues[7], 0u);  // values go with the marks
 }
 
 TEST_F(NodeFlags, StopsAtASizeMismatchKeepingWhatWasMarked) {
