@@ -52,8 +52,6 @@ TEST(JsonSceneLoader, FillsDefaults) {
     EXPECT_EQ(bare.material, nullptr);
     EXPECT_FALSE(bare.hasMesh);
     EXPECT_FALSE(bare.convertible);
-    EXPECT_EQ(bare.superClass, 16u);
-    EXPECT_FALSE(bare.hasModifierStack);
     EXPECT_EQ(bare.ticksPerFrame, 4800);
     const SceneNode& stacked = *scene.root->children[1];
     EXPECT_TRUE(stacked.convertible);

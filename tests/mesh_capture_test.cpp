@@ -433,29 +433,28 @@ TEST(MeshCaptureFailure, MeshesThatChangeBetweenThePassesFailTheCapture) {
 }
 
 TEST(MeshCaptureFailure, ABadHostMeshFailsInsteadOfReadingOutOfBounds) {
-    const auto bad = [](const char* name) { return MeshNode(name, 3, {{0, 1, 2}, {2, 1, 0}}); };
-    std::vector<std::unique_ptr<SceneNode>> nodes;
-    nodes.push_back(bad("Vertex"));
-    nodes.back()->mesh.faces[1].v[2] = 3;
-    nodes.push_back(bad("Texture"));
-    nodes.back()->mesh.tVerts = {Point3(0, 0, 0), Point3(1, 1, 0)};
-    nodes.back()->mesh.tvFace = {TVFace{{0, 1, 1}}, TVFace{{0, 2, 1}}};
-    nodes.push_back(bad("FewTextureFaces"));
-    nodes.back()->mesh.tVerts = {Point3(0, 0, 0)};
-    nodes.back()->mesh.tvFace = {TVFace{{0, 0, 0}}};
-    nodes.push_back(bad("Colour"));
-    nodes.back()->mesh.vertCol = {Point3(1, 1, 1)};
-    nodes.back()->mesh.vcFace = {TVFace{{0, 0, 0}}, TVFace{{0, 0, 0xFFFFFFFFu}}};
-    const char* expected[] = {"Face 1 of node Vertex has a vertex index out of range",
-                              "Face 1 of node Texture has a texture vertex index out of range",
-                              "Node FewTextureFaces has fewer texture faces than faces",
-                              "Face 1 of node Colour has a colour vertex index out of range"};
-    for (size_t i = 0; i < nodes.size(); ++i) {
+    const struct {
+        const char* name;
+        void (*spoil)(Mesh& m);  // of two faces over three vertices
+        const char* expected;
+    } cases[] = {
+        {"Vertex", [](Mesh& m) { m.faces[1].v[2] = 3; }, "Face 1 of node Vertex has a vertex index out of range"},
+        {"Texture", [](Mesh& m) { m.tVerts.resize(2); m.tvFace = {TVFace{{0, 1, 1}}, TVFace{{0, 2, 1}}}; },
+         "Face 1 of node Texture has a texture vertex index out of range"},
+        {"FewTextureFaces", [](Mesh& m) { m.tVerts.resize(1); m.tvFace.resize(1); },
+         "Node FewTextureFaces has fewer texture faces than faces"},
+        {"Colour", [](Mesh& m) { m.vertCol.resize(1); m.vcFace = {TVFace{}, TVFace{{0, 0, 0xFFFFFFFFu}}}; },
+         "Face 1 of node Colour has a colour vertex index out of range"},
+    };
+    for (const auto& c : cases) {
         for (int32_t split : {0, int32_t{CAPTURE_SPLIT_CORNERS}}) {
+            Scene scene;
+            SceneNode* node = scene.root->AddChild(MeshNode(c.name, 3, {{0, 1, 2}, {2, 1, 0}}));
+            c.spoil(node->mesh);
             ModelExporter engine;
-            SetNodes(engine, {nodes[i].get()});
+            SetNodes(engine, {node});
             EXPECT_EQ(Capture(engine, CAPTURE_WORLD_SPACE | split).result, 0);
-            EXPECT_STREQ(engine.errorText, expected[i]);
+            EXPECT_STREQ(engine.errorText, c.expected);
             EXPECT_STREQ(engine.errorCaption, "Scene Error");
         }
     }

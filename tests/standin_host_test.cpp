@@ -1,5 +1,6 @@
-// The stand-in host as the plug-in sees it through the SDK surface: the tree,
-// selection, materials, transforms and animated meshes, and conversions.
+// The stand-in host through the SDK surface, where collection and capture do
+// not already try it: lists, key sampling, conversions, modifier stacks, the
+// live host and its observers.
 #include <gtest/gtest.h>
 
 #include <cstring>
