@@ -9,6 +9,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -28,37 +29,33 @@ nlohmann::json LoadScene() {
     return nlohmann::json::parse(in);
 }
 
-struct Bitmap {
-    const char* file;
-    uint32_t width, height, bitCount;
-};
-
 TEST(ExampleScene, BitmapsAreUncompressedBottomUpFilesOfTheReadersKinds) {
-    const Bitmap bitmaps[] = {
+    const struct {
+        const char* file;
+        uint32_t width, height, bitCount;
+    } bitmaps[] = {
         {"robot_body.tga", 128, 128, 24},
         {"robot_limbs.bmp", 128, 64, 8},
         {"robot_head.bmp", 64, 64, 24},
     };
-    for (const Bitmap& bitmap : bitmaps) {
+    for (const auto& bitmap : bitmaps) {
         SCOPED_TRACE(bitmap.file);
         const std::vector<uint8_t> b = ReadBytes(kExamples + bitmap.file);
-        const uint32_t stride = (bitmap.width * bitmap.bitCount / 8 + 3) & ~3u;
+        const uint32_t pixelBytes = ((bitmap.width * bitmap.bitCount / 8 + 3) & ~3u) * bitmap.height;
         if (std::string(bitmap.file).find(".tga") != std::string::npos) {
-            ASSERT_EQ(b.size(), 18 + stride * bitmap.height);
-            EXPECT_EQ(b[0], 0);  // no image ID
-            EXPECT_EQ(b[1], 0);  // no colour map
-            EXPECT_EQ(b[2], 2);  // uncompressed true colour
+            ASSERT_EQ(b.size(), 18 + pixelBytes);  // no image ID, no colour map
+            EXPECT_EQ(b[2], 2);                    // uncompressed true colour
             EXPECT_EQ(U16(b, 12), bitmap.width);
             EXPECT_EQ(U16(b, 14), bitmap.height);
             EXPECT_EQ(b[16], bitmap.bitCount);
             EXPECT_EQ(b[17] & 0x20, 0);  // bottom-up
         } else {
-            const uint32_t paletteBytes = bitmap.bitCount == 8 ? 1024 : 0;
-            ASSERT_EQ(b.size(), 54 + paletteBytes + stride * bitmap.height);
+            // The pixels right behind the 40-byte header and the palette.
+            const uint32_t offset = 54 + (bitmap.bitCount == 8 ? 1024 : 0);
+            ASSERT_EQ(b.size(), offset + pixelBytes);
             EXPECT_EQ(b[0], 'B');
             EXPECT_EQ(b[1], 'M');
-            EXPECT_EQ(U32(b, 10), 54 + paletteBytes);  // pixels right behind the palette
-            EXPECT_EQ(U32(b, 14), 40u);
+            EXPECT_EQ(U32(b, 10), offset);
             EXPECT_EQ(U32(b, 18), bitmap.width);
             EXPECT_EQ(U32(b, 22), bitmap.height);  // positive: bottom-up
             EXPECT_EQ(U16(b, 28), bitmap.bitCount);
@@ -114,11 +111,7 @@ TEST(ExampleScene, KeysCoverEveryVertexAndEachTextureIsUsedWhole) {
     EXPECT_EQ(exported, 2);
     ASSERT_EQ(ranges.size(), 3u);
     for (const auto& [bitmap, r] : ranges) {
-        SCOPED_TRACE(bitmap);
-        EXPECT_EQ(r.uMin, 0.0);
-        EXPECT_EQ(r.uMax, 1.0);
-        EXPECT_EQ(r.vMin, 0.0);
-        EXPECT_EQ(r.vMax, 1.0);
+        EXPECT_EQ(std::make_tuple(r.uMin, r.uMax, r.vMin, r.vMax), std::make_tuple(0.0, 1.0, 0.0, 1.0)) << bitmap;
     }
 }
 

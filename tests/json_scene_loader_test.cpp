@@ -1,4 +1,5 @@
-// The JSON scene loader: good files, defaults, and every kind of bad file.
+// The JSON scene loader: good files, defaults, values at their limits, and
+// every kind of bad file named by file, path and what was expected.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,13 +14,13 @@ using standin::LoadJsonSceneText;
 using standin::Scene;
 using standin::SceneBitmapTex;
 using standin::SceneNode;
-using standin::SceneOtherTexmap;
 
 const std::string kScenes = std::string(VORN_TEST_DATA_DIR) + "/scenes";
-const std::string kHead = R"("format": "md2-scene", "version": 1)";
 
 // A document with the given text after the format and version.
-std::string Doc(const std::string& rest) { return "{" + kHead + (rest.empty() ? "" : ", " + rest) + "}"; }
+std::string Doc(const std::string& rest) {
+    return R"({"format": "md2-scene", "version": 1)" + (rest.empty() ? "" : ", " + rest) + "}";
+}
 
 // A document whose root has the one child node given.
 std::string OneNode(const std::string& node, const std::string& materials = "") {
@@ -29,50 +30,11 @@ std::string OneNode(const std::string& node, const std::string& materials = "") 
 
 SceneNode& FirstChild(Scene& scene) { return *scene.root->children.at(0); }
 
-TEST(JsonSceneLoader, LoadsTheExampleScene) {
-    Scene scene;
-    std::string error;
-    ASSERT_TRUE(LoadJsonScene(kScenes + "/example.json", scene, error)) << error;
-    EXPECT_EQ(error, "");
-    EXPECT_EQ(scene.ticksPerFrame, 160);
-    ASSERT_EQ(scene.materials.size(), 1u);
-    EXPECT_STREQ(scene.materials[0]->name.data(), "Crate");
-    auto* bitmap = dynamic_cast<SceneBitmapTex*>(scene.materials[0]->diffuse.get());
-    ASSERT_NE(bitmap, nullptr);
-    EXPECT_EQ(bitmap->fileName, kScenes + "/crate.tga");
-    EXPECT_EQ(scene.root->name, "Scene Root");
-    ASSERT_EQ(scene.root->children.size(), 1u);
-
-    SceneNode& box = FirstChild(scene);
-    EXPECT_EQ(box.name, "Box");
-    EXPECT_TRUE(box.selected);
-    EXPECT_EQ(box.material, scene.materials[0].get());
-    EXPECT_TRUE(box.hasMesh);
-    EXPECT_TRUE(box.convertible);
-    EXPECT_FALSE(box.hasModifierStack);
-    EXPECT_EQ(box.superClass, 16u);
-    ASSERT_EQ(box.mesh.getNumVerts(), 4);
-    EXPECT_EQ(box.mesh.verts[2].x, 10.0f);
-    EXPECT_EQ(box.mesh.verts[2].y, 10.0f);
-    ASSERT_EQ(box.mesh.getNumFaces(), 2);
-    EXPECT_EQ(box.mesh.faces[1].v[2], 3u);
-    EXPECT_EQ(box.mesh.faces[1].smGroup, 1u);
-    EXPECT_EQ(box.mesh.faces[1].getMatID(), 0u);
-    ASSERT_EQ(box.mesh.getNumTVerts(), 4);
-    EXPECT_EQ(box.mesh.tVerts[2].x, 1.0f);
-    EXPECT_EQ(box.mesh.tVerts[2].z, 0.0f);
-    ASSERT_EQ(box.mesh.tvFace.size(), 2u);
-    EXPECT_EQ(box.mesh.tvFace[1].t[2], 3u);
-    EXPECT_EQ(box.mesh.getNumVertCol(), 0);
-    ASSERT_EQ(box.transformKeys.size(), 2u);
-    EXPECT_EQ(box.transformKeys[1].frame, 10.0);
-    EXPECT_EQ(box.transformKeys[1].rows.row[3].z, 20.0f);
-}
-
 TEST(JsonSceneLoader, FillsDefaults) {
     Scene scene;
-    std::string error;
+    std::string error = "stale";
     ASSERT_TRUE(LoadJsonSceneText(Doc(""), std::nullopt, scene, error)) << error;
+    EXPECT_EQ(error, "");
     EXPECT_EQ(scene.ticksPerFrame, 160);
     EXPECT_TRUE(scene.materials.empty());
     EXPECT_EQ(scene.root->name, "Scene Root");
@@ -90,125 +52,52 @@ TEST(JsonSceneLoader, FillsDefaults) {
     EXPECT_EQ(bare.material, nullptr);
     EXPECT_FALSE(bare.hasMesh);
     EXPECT_FALSE(bare.convertible);
-    EXPECT_EQ(bare.superClass, 16u);
-    EXPECT_FALSE(bare.hasModifierStack);
     EXPECT_EQ(bare.ticksPerFrame, 4800);
-    const float identity[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}};
-    for (int r = 0; r < 4; ++r) {
-        EXPECT_EQ(bare.transform.row[r].x, identity[r][0]);
-        EXPECT_EQ(bare.transform.row[r].y, identity[r][1]);
-        EXPECT_EQ(bare.transform.row[r].z, identity[r][2]);
-    }
     const SceneNode& stacked = *scene.root->children[1];
     EXPECT_TRUE(stacked.convertible);
     EXPECT_TRUE(stacked.hasModifierStack);
     ASSERT_EQ(stacked.modifiers.size(), 1u);
-    const auto& mod = *stacked.modifiers[0];
-    EXPECT_EQ(mod.level, 0);
-    EXPECT_EQ(mod.selection.vertSel.GetSize(), 1);  // the mesh's counts
-    EXPECT_EQ(mod.selection.faceSel.GetSize(), 0);
-    EXPECT_EQ(mod.toggles[31], 0);
-    EXPECT_EQ(mod.values[7], 0u);
+    EXPECT_EQ(stacked.modifiers[0]->selection.vertSel.GetSize(), 1);  // the mesh's counts
+    EXPECT_EQ(stacked.modifiers[0]->selection.faceSel.GetSize(), 0);
 }
 
-TEST(JsonSceneLoader, ReadsObjectsModifiersAndColours) {
+// Values at the edges of what each field takes, read as double and stored as
+// float or integer, in the bulk of a mesh (which has a quick reader of its own).
+TEST(JsonSceneLoader, ReadsNodeValuesAtTheirLimits) {
+    const std::string node = R"({ "object": { "convertible": false },
+        "mesh": { "vertices": [[0.1, 16777217, -0.0], [1e-45, 2, 3.4e38], [4, 5, 6]],
+                  "faces": [ { "v": [0, 1, 2], "smooth": 4294967295, "matId": 65535 }, { "matId": 0, "v": [2, 1, 0] } ],
+                  "tverts": [[0.25, 0.5], [1, 2, 3]], "tfaces": [[0, 1, 1], [1, 0, 0]],
+                  "cverts": [[1, 0.5, 0]], "cfaces": [[0, 0, 0], [0, 0, 0]] },
+        "modifiers": [ { "name": "M", "toggles": [0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,-1],
+                         "values": [0,0,0,0,0,0,0,4294967295], "vertexSelection": { "size": 9, "set": [8] } } ] })";
     Scene scene;
     std::string error;
-    const std::string node = R"({ "name": "N", "object": { "superClass": 48, "convertible": false },
-        "mesh": { "vertices": [[0.1, 16777217, -2.5e-3],[0,0,0],[0,0,0]],
-                  "faces": [ { "v": [0,1,2], "smooth": 4294967295, "matId": 65535 } ],
-                  "cverts": [[1, 0.5, 0]], "cfaces": [[0, 0, 0]] },
-        "modifiers": [ { "name": "Vezo zi!", "level": 2, "toggles": [5,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,
-                                                                     0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,-1],
-                         "values": [1,2,3,4,5,6,7,4294967295],
-                         "vertexSelection": { "size": 9, "set": [8] }, "faceSelection": { "set": [0] } } ] })";
     ASSERT_TRUE(LoadJsonSceneText(OneNode(node), std::nullopt, scene, error)) << error;
     const SceneNode& n = FirstChild(scene);
-    EXPECT_EQ(n.superClass, 48u);
     EXPECT_FALSE(n.convertible);
     EXPECT_TRUE(n.hasMesh);
-    // Read as double, stored as float.
-    EXPECT_EQ(n.mesh.verts[0].x, static_cast<float>(0.1));
-    EXPECT_EQ(n.mesh.verts[0].y, 16777216.0f);
-    EXPECT_EQ(n.mesh.verts[0].z, static_cast<float>(-2.5e-3));
-    EXPECT_EQ(n.mesh.faces[0].smGroup, 4294967295u);
-    EXPECT_EQ(n.mesh.faces[0].getMatID(), 65535u);
-    ASSERT_EQ(n.mesh.getNumVertCol(), 1);
-    EXPECT_EQ(n.mesh.vertCol[0].y, 0.5f);
-    ASSERT_EQ(n.mesh.vcFace.size(), 1u);
+    const Mesh& m = n.mesh;
+    ASSERT_EQ(m.verts.size(), 3u);
+    EXPECT_EQ(m.verts[0].x, static_cast<float>(0.1));
+    EXPECT_EQ(m.verts[0].y, 16777216.0f);
+    EXPECT_TRUE(std::signbit(m.verts[0].z));
+    EXPECT_EQ(m.verts[1].x, 1e-45f);
+    EXPECT_EQ(m.verts[1].z, 3.4e38f);
+    EXPECT_EQ(m.faces.at(0).smGroup, 4294967295u);
+    EXPECT_EQ(m.faces[0].getMatID(), 65535u);
+    EXPECT_EQ(m.faces.at(1).v[0], 2u);
+    EXPECT_EQ(m.faces[1].smGroup, 0u);
+    EXPECT_EQ(m.tVerts.at(0).z, 0.0f);
+    EXPECT_EQ(m.tVerts.at(1).z, 3.0f);
+    EXPECT_EQ(m.tvFace.at(1).t[0], 1u);
+    EXPECT_EQ(m.vertCol.at(0).y, 0.5f);
+    EXPECT_EQ(m.vcFace.size(), 2u);
     const auto& mod = *n.modifiers.at(0);
-    EXPECT_STREQ(mod.name.data(), "Vezo zi!");
-    EXPECT_EQ(mod.level, 2);
-    EXPECT_EQ(mod.toggles[0], 5);
     EXPECT_EQ(mod.toggles[31], -1);
     EXPECT_EQ(mod.values[7], 4294967295u);
     EXPECT_EQ(mod.selection.vertSel.GetSize(), 9);
     EXPECT_EQ(mod.selection.vertSel[8], 1);
-    EXPECT_EQ(mod.selection.vertSel[7], 0);
-    EXPECT_EQ(mod.selection.faceSel.GetSize(), 1);
-    EXPECT_EQ(mod.selection.faceSel[0], 1);
-}
-
-TEST(JsonSceneLoader, ReadsTheLimitsOfMeshValues) {
-    // Values at the edges of what each field takes, and one beyond, in the
-    // bulk of a mesh (read quickly when fine, in full when not).
-    const std::string mesh = R"("mesh": {
-        "vertices": [[0, -0.0, 3.4e38], [1e-45, 2, -3], [4, 5, 6]],
-        "faces": [ { "v": [0, 1, 2], "smooth": 4294967295, "matId": 65535 }, { "matId": 0, "v": [2, 1, 0] } ],
-        "tverts": [[0.25, 0.5], [1, 2, 3]],
-        "tfaces": [[0, 1, 1], [1, 0, 0]] })";
-    Scene scene;
-    std::string error;
-    ASSERT_TRUE(LoadJsonSceneText(OneNode("{ " + mesh + " }"), std::nullopt, scene, error)) << error;
-    const Mesh& m = FirstChild(scene).mesh;
-    ASSERT_EQ(m.verts.size(), 3u);
-    EXPECT_TRUE(std::signbit(m.verts[0].y));
-    EXPECT_EQ(m.verts[0].z, 3.4e38f);
-    EXPECT_EQ(m.verts[1].x, 1e-45f);
-    EXPECT_EQ(m.faces[0].smGroup, 4294967295u);
-    EXPECT_EQ(m.faces[0].getMatID(), 65535u);
-    EXPECT_EQ(m.faces[1].v[0], 2u);
-    EXPECT_EQ(m.faces[1].smGroup, 0u);
-    EXPECT_EQ(m.tVerts[0].z, 0.0f);
-    EXPECT_EQ(m.tVerts[1].z, 3.0f);
-    EXPECT_EQ(m.tvFace[1].t[0], 1u);
-
-    const struct {
-        std::string from, to, path;
-    } beyond[] = {
-        {"3.4e38", "3.5e38", "mesh.vertices[0][2]"},
-        {"4294967295", "4294967296", "mesh.faces[0].smooth"},
-        {"65535", "65536", "mesh.faces[0].matId"},
-        {"[2, 1, 0]", "[3, 1, 0]", "mesh.faces[1].v[0]"},
-        {"[1, 0, 0]", "[1, 0, -1]", "mesh.tfaces[1][2]"},
-        {"[0.25, 0.5]", "[0.25]", "mesh.tverts[0]"},
-        {"\"matId\": 0,", "\"matId\": 0, \"smoth\": 1,", "mesh.faces[1].smoth"},
-    };
-    for (const auto& b : beyond) {
-        std::string text = mesh;
-        text.replace(text.find(b.from), b.from.size(), b.to);
-        Scene bad;
-        EXPECT_FALSE(LoadJsonSceneText(OneNode("{ " + text + " }"), std::nullopt, bad, error)) << b.to;
-        EXPECT_NE(error.find("root.children[0]." + b.path + ":"), std::string::npos) << error;
-    }
-}
-
-TEST(JsonSceneLoader, ReadsMapsAndSubMaterials) {
-    Scene scene;
-    std::string error;
-    ASSERT_TRUE(LoadJsonScene(kScenes + "/materials.json", scene, error)) << error;
-    ASSERT_EQ(scene.materials.size(), 5u);
-    const auto& multi = *scene.materials[0];
-    ASSERT_EQ(multi.subMaterials.size(), 3u);
-    EXPECT_EQ(multi.subMaterials[0], scene.materials[1].get());
-    EXPECT_EQ(multi.subMaterials[1], nullptr);
-    EXPECT_EQ(multi.subMaterials[2], scene.materials[3].get());
-    EXPECT_EQ(multi.diffuse, nullptr);
-    auto* other = dynamic_cast<SceneOtherTexmap*>(scene.materials[2]->diffuse.get());
-    ASSERT_NE(other, nullptr);
-    EXPECT_EQ(other->classId, Class_ID(0x1234, 0));
-    EXPECT_EQ(scene.materials[4]->diffuse, nullptr);
-    EXPECT_EQ(scene.root->children[3]->material, scene.materials[4].get());
 }
 
 TEST(JsonSceneLoader, JoinsRelativeBitmapPathsToTheSceneFolder) {
@@ -219,7 +108,6 @@ TEST(JsonSceneLoader, JoinsRelativeBitmapPathsToTheSceneFolder) {
     } cases[] = {
         {std::string("scenes"), "crate.tga", "scenes/crate.tga"},
         {std::string("scenes"), "../maps/./crate.tga", "scenes/../maps/./crate.tga"},  // no normalisation
-        {std::string("C:\\scenes"), "crate.tga", "C:\\scenes/crate.tga"},
         {std::string(""), "crate.tga", "/crate.tga"},  // a scene at "/x.json"
         {std::nullopt, "maps/crate.tga", "maps/crate.tga"},
         {std::string("scenes"), "/textures/crate.tga", "/textures/crate.tga"},
@@ -263,39 +151,48 @@ TEST(JsonSceneLoader, SortsKeysByFrameKeepingTheOrderOfEqualFrames) {
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(n.transformKeys[i].rows.row[3].x, transformOrder[i]) << i;
 }
 
-// Each fixture is one kind of bad file; the message names the file, the JSON
-// path of the offending value and what was expected.
+// The message names the file, the JSON path of the offending value, what was
+// expected and the node it is in; a failed load leaves the scene as it was.
 TEST(JsonSceneLoader, RejectsBadFilesNamingFileAndPath) {
     const struct {
         const char* file;
         const char* expected;
     } cases[] = {
-        {"syntax_error.json", ": not valid JSON: parse error at line 2"},
-        {"unknown_key.json", ": root.children[0].mesh.facse: unknown key \"facse\""},
-        {"wrong_type.json", ": root.children[0].selected: expected true or false, found a string (node \"Box\")"},
-        {"index_out_of_range.json",
+        {"no such scene.json", ": cannot open the file"},
+        {"bad/syntax_error.json", ": not valid JSON: parse error at line 2"},
+        {"bad/unknown_key.json", ": root.children[0].mesh.facse: unknown key \"facse\""},
+        {"bad/wrong_type.json", ": root.children[0].selected: expected true or false, found a string (node \"Box\")"},
+        {"bad/index_out_of_range.json",
          ": root.children[0].mesh.faces[3].v[1]: vertex index 7 is out of range: the mesh has 4 vertices "
          "(node \"Box\")"},
-        {"vertex_key_count.json",
+        {"bad/vertex_key_count.json",
          ": root.children[0].vertexKeys[1].vertices: expected 3 vertices, one per mesh vertex, found 2"},
-        {"missing_tfaces.json",
+        {"bad/missing_tfaces.json",
          ": root.children[0].mesh.tfaces: missing: the mesh has tverts, so it needs one texture face per face"},
     };
     for (const auto& c : cases) {
         Scene scene;
         scene.root->name = "untouched";
         std::string error;
-        const std::string path = kScenes + "/bad/" + c.file;
+        const std::string path = kScenes + "/" + c.file;
         EXPECT_FALSE(LoadJsonScene(path, scene, error)) << c.file;
-        EXPECT_EQ(error.rfind(path, 0), 0u) << error;
-        EXPECT_NE(error.find(c.expected), std::string::npos) << error;
-        EXPECT_EQ(scene.root->name, "untouched") << "a failed load leaves the scene as it was";
+        EXPECT_EQ(error.rfind(path + c.expected, 0), 0u) << error;
+        EXPECT_EQ(scene.root->name, "untouched");
     }
 }
 
 TEST(JsonSceneLoader, RejectsEveryBrokenRule) {
     const std::string triangle = R"("vertices": [[0,0,0],[1,0,0],[0,1,0]], "faces": [ { "v": [0,1,2] } ])";
-    const std::string mesh = R"("mesh": {)" + triangle + "}";
+    // One material; a node with a triangle and more mesh keys; a node with one
+    // face of the given keys over one vertex; a triangle node with more node
+    // keys, or with one modifier "M".
+    const auto material = [](const std::string& m) { return Doc(R"("materials": [ )" + m + " ]"); };
+    const auto mesh = [&](const std::string& keys) { return OneNode(R"({ "mesh": { )" + triangle + keys + " } }"); };
+    const auto face = [](const std::string& keys) {
+        return OneNode(R"({ "mesh": { "vertices": [[0,0,0]], "faces": [ { )" + keys + " } ] } }");
+    };
+    const auto node = [&](const std::string& keys) { return OneNode(R"({ "mesh": { )" + triangle + " }" + keys + " }"); };
+    const auto modifier = [&](const std::string& keys) { return node(R"(, "modifiers": [ { "name": "M", )" + keys + " } ]"); };
     const struct {
         std::string text;
         const char* expected;
@@ -305,31 +202,24 @@ TEST(JsonSceneLoader, RejectsEveryBrokenRule) {
         {R"({ "format": "obj", "version": 1 })", "format: expected \"md2-scene\", found \"obj\""},
         {R"({ "format": "md2-scene" })", "version: missing"},
         {R"({ "format": "md2-scene", "version": 2 })", "version: unsupported version 2: expected 1"},
-        {R"({ "format": "md2-scene", "version": "1" })", "version: expected the integer 1, found a string"},
         {R"({ "format": "md2-scene", "version": 1.0 })", "version: expected the integer 1, found a number"},
         {Doc(R"("ticksPerFrame": 0)"), "ticksPerFrame: expected ticks per frame from 1 to"},
         {Doc(R"("ticksPerFrame": 2147483648)"), "ticksPerFrame: expected ticks per frame from 1 to 2147483647"},
         {Doc(R"("Root": {})"), "Root: unknown key \"Root\" (expected one of: format, version, ticksPerFrame"},
         {Doc(R"("materials": {})"), "materials: expected an array of materials, found an object"},
-        {Doc(R"("materials": [ { "nmae": "x" } ])"), "materials[0].nmae: unknown key"},
-        {Doc(R"("materials": [ { "subMaterials": [0, 1] } ])"),
+        {material(R"({ "nmae": "x" })"), "materials[0].nmae: unknown key"},
+        {material(R"({ "subMaterials": [0, 1] })"),
          "materials[0].subMaterials[1]: material index 1 is out of range: the scene has 1 material"},
-        {Doc(R"("materials": [ { "subMaterials": ["0"] } ])"),
-         "materials[0].subMaterials[0]: expected an integer material index, found a string"},
-        {Doc(R"("materials": [ { "diffuse": { "bitmap": "a.bmp", "classId": [1, 0] } } ])"),
-         "materials[0].diffuse: expected a map"},
-        {Doc(R"("materials": [ { "diffuse": {} } ])"), "materials[0].diffuse: expected a map"},
-        {Doc(R"("materials": [ { "diffuse": "a.bmp" } ])"), "materials[0].diffuse: expected an object, found a string"},
-        {Doc(R"("materials": [ { "diffuse": { "bitmap": "" } } ])"), "materials[0].diffuse.bitmap: expected a bitmap path"},
-        {Doc(R"("materials": [ { "diffuse": { "classId": [576, 0] } } ])"),
-         "materials[0].diffuse.classId: the bitmap texture's class id"},
-        {Doc(R"("materials": [ { "diffuse": { "classId": [1] } } ])"),
+        {material(R"({ "diffuse": { "bitmap": "a.bmp", "classId": [1, 0] } })"), "materials[0].diffuse: expected a map"},
+        {material(R"({ "diffuse": {} })"), "materials[0].diffuse: expected a map"},
+        {material(R"({ "diffuse": "a.bmp" })"), "materials[0].diffuse: expected an object, found a string"},
+        {material(R"({ "diffuse": { "bitmap": "" } })"), "materials[0].diffuse.bitmap: expected a bitmap path"},
+        {material(R"({ "diffuse": { "classId": [576, 0] } })"), "materials[0].diffuse.classId: the bitmap texture's class id"},
+        {material(R"({ "diffuse": { "classId": [1] } })"),
          "materials[0].diffuse.classId: expected an array of 2 integers, found 1 element"},
-        {Doc(R"("materials": [ { "diffuse": { "classId": [1, -1] } } ])"), "materials[0].diffuse.classId[1]: expected"},
-        {OneNode(R"({ "material": 0 })"), "root.children[0].material: material index 0 is out of range: the scene has 0"},
-        {OneNode(R"({ "material": 2 })", "[{}, {}]"), "material index 2 is out of range: the scene has 2 materials"},
-        {OneNode(R"({ "material": -1 })", "[{}]"), "material index -1 is out of range"},
-        {OneNode(R"({ "material": "0" })", "[{}]"), "root.children[0].material: expected an integer material index"},
+        {material(R"({ "diffuse": { "classId": [1, -1] } })"), "materials[0].diffuse.classId[1]: expected a class id part"},
+        {OneNode(R"({ "material": 0 })"),
+         "root.children[0].material: material index 0 is out of range: the scene has 0 materials"},
         {OneNode(R"({ "name": 5 })"), "root.children[0].name: expected a string, found an integer"},
         {OneNode(R"({ "children": {} })"), "root.children[0].children: expected an array of nodes"},
         {OneNode(R"({ "object": { "superClass": -1 } })"), "root.children[0].object.superClass: expected"},
@@ -337,68 +227,51 @@ TEST(JsonSceneLoader, RejectsEveryBrokenRule) {
         {OneNode(R"({ "object": { "class": 1 } })"), "root.children[0].object.class: unknown key"},
         {OneNode(R"({ "transform": [[1,0,0],[0,1,0],[0,0,1]] })"),
          "root.children[0].transform: expected 4 rows of 3 numbers, found 3 elements"},
-        {OneNode(R"({ "transform": [[1,0,0],[0,1],[0,0,1],[0,0,0]] })"),
-         "root.children[0].transform[1]: expected an array of 3 numbers, found 2 elements"},
         {OneNode(R"({ "transform": [[1,0,0],[0,1,0],[0,0,1],[0,"x",0]] })"),
          "root.children[0].transform[3][1]: expected a number, found a string"},
         {OneNode(R"({ "transformKeys": [ { "frame": 0 } ] })"), "root.children[0].transformKeys[0].rows: missing"},
         {OneNode(R"({ "transformKeys": [ { "rows": [] } ] })"), "root.children[0].transformKeys[0].frame: missing"},
         {OneNode(R"({ "transformKeys": [ { "frame": "0", "rows": [] } ] })"),
          "root.children[0].transformKeys[0].frame: expected a number"},
-        {OneNode(R"({ "mesh": { "vertices": [[1e39, 0, 0]] } })"),
+        {OneNode(R"({ "mesh": { "vertices": [[3.5e38, 0, 0]] } })"),
          "root.children[0].mesh.vertices[0][0]: expected a number within single-precision range"},
         {OneNode(R"({ "mesh": { "vertices": [[0, 0]] } })"), "root.children[0].mesh.vertices[0]: expected an array of 3"},
-        {OneNode(R"({ "mesh": { "vertices": [[0,0,0]], "faces": [ { "smooth": 1 } ] } })"),
-         "root.children[0].mesh.faces[0].v: missing"},
-        {OneNode(R"({ "mesh": { "vertices": [[0,0,0]], "faces": [ { "v": [0, 0] } ] } })"),
-         "root.children[0].mesh.faces[0].v: expected an array of 3 indices, found 2 elements"},
-        {OneNode(R"({ "mesh": { "vertices": [[0,0,0]], "faces": [ { "v": [0, 0, -1] } ] } })"),
-         "mesh.faces[0].v[2]: vertex index -1 is out of range: the mesh has 1 vertex"},
-        {OneNode(R"({ "mesh": { "vertices": [[0,0,0]], "faces": [ { "v": [0, 0, 0.0] } ] } })"),
-         "mesh.faces[0].v[2]: expected an integer vertex index"},
         {OneNode(R"({ "mesh": { "faces": [ { "v": [0, 0, 0] } ] } })"), "vertex index 0 is out of range: the mesh has 0 vertices"},
-        {OneNode(R"({ "mesh": {)" + triangle.substr(0, triangle.size() - 4) + R"(, "matId": 65536 } ] } })"),
+        {face(R"("smooth": 1)"), "root.children[0].mesh.faces[0].v: missing"},
+        {face(R"("v": [0, 0])"), "root.children[0].mesh.faces[0].v: expected an array of 3 indices, found 2 elements"},
+        {face(R"("v": [0, 0, -1])"), "mesh.faces[0].v[2]: vertex index -1 is out of range: the mesh has 1 vertex"},
+        {face(R"("v": [0, 0, 0.0])"), "mesh.faces[0].v[2]: expected an integer vertex index"},
+        {face(R"("v": [0, 0, 0], "matId": 65536)"),
          "root.children[0].mesh.faces[0].matId: expected a material id from 0 to 65535, found 65536"},
-        {OneNode(R"({ "mesh": {)" + triangle.substr(0, triangle.size() - 4) + R"(, "matId": -1 } ] } })"),
-         "mesh.faces[0].matId: expected a material id from 0 to 65535, found -1"},
-        {OneNode(R"({ "mesh": {)" + triangle.substr(0, triangle.size() - 4) + R"(, "smooth": 4294967296 } ] } })"),
-         "mesh.faces[0].smooth: expected an unsigned integer from 0 to 4294967295, found 4294967296"},
-        {OneNode(R"({ "mesh": {)" + triangle + R"(, "tverts": [[0,0,0,0]], "tfaces": [[0,0,0]] } })"),
+        {face(R"("v": [0, 0, 0], "smooth": 4294967296)"),
+         "root.children[0].mesh.faces[0].smooth: expected an unsigned integer from 0 to 4294967295, found 4294967296"},
+        {face(R"("v": [0, 0, 0], "smoth": 1)"), "root.children[0].mesh.faces[0].smoth: unknown key"},
+        {mesh(R"(, "tverts": [[0,0,0,0]], "tfaces": [[0,0,0]])"),
          "mesh.tverts[0]: expected an array of 2 or 3 numbers, found 4 elements"},
-        {OneNode(R"({ "mesh": {)" + triangle + R"(, "tverts": [[0,0]], "tfaces": [] } })"),
-         "mesh.tfaces: expected one texture face per face (1 face), found 0"},
-        {OneNode(R"({ "mesh": {)" + triangle + R"(, "tverts": [[0,0]], "tfaces": [[0,0,1]] } })"),
+        {mesh(R"(, "tverts": [[0.25]], "tfaces": [[0,0,0]])"),
+         "mesh.tverts[0]: expected an array of 2 or 3 numbers, found 1 element"},
+        {mesh(R"(, "tverts": [[0,0]], "tfaces": [])"), "mesh.tfaces: expected one texture face per face (1 face), found 0"},
+        {mesh(R"(, "tverts": [[0,0]], "tfaces": [[0,0,1]])"),
          "mesh.tfaces[0][2]: texture vertex index 1 is out of range: the mesh has 1 tverts"},
-        {OneNode(R"({ "mesh": {)" + triangle + R"(, "tfaces": [[0,0,0]] } })"),
-         "mesh.tfaces[0][0]: texture vertex index 0 is out of range: the mesh has 0 tverts"},
-        {OneNode(R"({ "mesh": {)" + triangle + R"(, "cverts": [[1,1,1]] } })"),
-         "root.children[0].mesh.cfaces: missing: the mesh has cverts, so it needs one colour face per face"},
-        {OneNode(R"({ "mesh": {)" + triangle + R"(, "cverts": [[1,1,1]], "cfaces": [[0,2,0]] } })"),
+        {mesh(R"(, "tfaces": [[0,0,0]])"), "mesh.tfaces[0][0]: texture vertex index 0 is out of range: the mesh has 0 tverts"},
+        {mesh(R"(, "cverts": [[1,1,1]], "cfaces": [[0,2,0]])"),
          "mesh.cfaces[0][1]: colour vertex index 2 is out of range: the mesh has 1 cverts"},
-        {OneNode(R"({ "mesh": {)" + triangle + R"(, "cverts": [[1,1]], "cfaces": [[0,0,0]] } })"),
-         "mesh.cverts[0]: expected an array of 3 numbers"},
+        {mesh(R"(, "cverts": [[1,1]], "cfaces": [[0,0,0]])"), "mesh.cverts[0]: expected an array of 3 numbers"},
         {OneNode(R"({ "vertexKeys": [ { "frame": 0, "vertices": [] } ] })"),
          "root.children[0].vertexKeys: vertex keys need a mesh to animate"},
-        {OneNode("{" + mesh + R"(, "vertexKeys": [ { "frame": 0 } ] })"),
-         "root.children[0].vertexKeys[0].vertices: missing"},
-        {OneNode("{" + mesh + R"(, "vertexKeys": [ { "frame": 0, "vertices": [[0,0,0],[0,0,0],[0,0,0],[0,0,0]] } ] })"),
-         "vertexKeys[0].vertices: expected 3 vertices, one per mesh vertex, found 4"},
-        {OneNode("{" + mesh + R"(, "modifiers": [ { "level": 3 } ] })"), "root.children[0].modifiers[0].name: missing"},
-        {OneNode("{" + mesh + R"(, "modifiers": [ { "name": "M", "toggles": [0] } ] })"),
-         "modifiers[0].toggles: expected an array of 32 integers, found 1 element"},
-        {OneNode("{" + mesh + R"(, "modifiers": [ { "name": "M", "values": [0,0,0,0,0,0,0,-1] } ] })"),
+        {node(R"(, "vertexKeys": [ { "frame": 0 } ])"), "root.children[0].vertexKeys[0].vertices: missing"},
+        {node(R"(, "modifiers": [ { "level": 3 } ])"), "root.children[0].modifiers[0].name: missing"},
+        {modifier(R"("toggles": [0])"), "modifiers[0].toggles: expected an array of 32 integers, found 1 element"},
+        {modifier(R"("values": [0,0,0,0,0,0,0,-1])"),
          "modifiers[0].values[7]: expected an unsigned integer from 0 to 4294967295, found -1"},
-        {OneNode("{" + mesh + R"(, "modifiers": [ { "name": "M", "vertexSelection": { "set": [3] } } ] })"),
+        {modifier(R"("vertexSelection": { "set": [3] })"),
          "modifiers[0].vertexSelection.set[0]: vertex index 3 is out of range: the selection has 3 vertices"},
-        {OneNode("{" + mesh + R"(, "modifiers": [ { "name": "M", "faceSelection": { "size": 2, "set": [0, 2] } } ] })"),
+        {modifier(R"("faceSelection": { "size": 2, "set": [0, 2] })"),
          "modifiers[0].faceSelection.set[1]: face index 2 is out of range: the selection has 2 faces"},
-        {OneNode("{" + mesh + R"(, "modifiers": [ { "name": "M", "faceSelection": { "size": -1 } } ] })"),
-         "modifiers[0].faceSelection.size: expected a selection size from 0 to 65, found -1"},
         // The mesh's count and at most 64 more: a short file cannot ask for vast selections.
-        {OneNode("{" + mesh + R"(, "modifiers": [ { "name": "M", "vertexSelection": { "size": 68 } } ] })"),
+        {modifier(R"("vertexSelection": { "size": 68 })"),
          "modifiers[0].vertexSelection.size: expected a selection size from 0 to 67, found 68"},
-        {OneNode("{" + mesh + R"(, "modifiers": [ { "name": "M", "faceSelection": { "sets": [] } } ] })"),
-         "modifiers[0].faceSelection.sets: unknown key"},
+        {modifier(R"("faceSelection": { "sets": [] })"), "modifiers[0].faceSelection.sets: unknown key"},
     };
     for (const auto& c : cases) {
         Scene scene;
@@ -425,13 +298,6 @@ TEST(JsonSceneLoader, RefusesNodesNestedTooDeeply) {
     const std::string deep = std::string(100000, '[') + std::string(100000, ']');
     EXPECT_FALSE(LoadJsonSceneText(Doc(R"("extra": )" + deep), std::nullopt, scene, error));
     EXPECT_NE(error.find("extra: unknown key"), std::string::npos) << error;
-}
-
-TEST(JsonSceneLoader, ReportsAFileThatCannotBeOpened) {
-    Scene scene;
-    std::string error;
-    EXPECT_FALSE(LoadJsonScene(kScenes + "/no such scene.json", scene, error));
-    EXPECT_EQ(error, kScenes + "/no such scene.json: cannot open the file");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Mesh capture: offsets across nodes, world space, corners, materials, UV
-// clamping and snapping, split corners, flags, every failure, and hosts whose
+// Mesh capture: offsets across nodes, shared and split corners, world space at
+// the capture time, materials, UVs, flags, every failure, and hosts whose
 // meshes are bad or change between the two passes.
 #include <gtest/gtest.h>
 
@@ -38,45 +38,40 @@ void SetNodes(ModelExporter& engine, const std::vector<INode*>& list) {
     engine.nodeCapacity = engine.nodeCount;
 }
 
+// One capture of nodes[first .. first+count-1], owning the arrays it got. The
+// out-parameters start at sentinels, so that a test can tell what was written.
 struct Capture {
-    ExportVertex* vertices = nullptr;
-    ExportFace* faces = nullptr;
-    int32_t vertexCount = -1;
-    int32_t faceCount = -1;
-    int result = -1;
-    Capture() = default;
+    ExportVertex vertexSentinel;
+    ExportFace faceSentinel;
+    ExportVertex* vertices = &vertexSentinel;
+    ExportFace* faces = &faceSentinel;
+    int32_t vertexCount = 77, faceCount = 88;
+    int result;
+    Capture(ModelExporter& engine, int32_t first, uint32_t count, int32_t options, TimeValue t = 0)
+        : result(engine.CaptureMeshes(first, count, &vertices, &faces, &vertexCount, &faceCount, options, t)) {}
+    Capture(ModelExporter& engine, int32_t options, TimeValue t = 0)
+        : Capture(engine, 0, static_cast<uint32_t>(engine.nodeCount), options, t) {}
     Capture(const Capture&) = delete;
-    Capture& operator=(const Capture&) = delete;
     ~Capture() {
-        delete[] vertices;
-        delete[] faces;
+        if (vertices != &vertexSentinel) delete[] vertices;
+        if (faces != &faceSentinel) delete[] faces;
     }
+    bool ArraysUntouched() const { return vertices == &vertexSentinel && faces == &faceSentinel; }
 };
 
-void CaptureRange(ModelExporter& engine, Capture& c, int32_t first, uint32_t count, int32_t options, TimeValue t = 0) {
-    c.result = engine.CaptureMeshes(first, count, &c.vertices, &c.faces, &c.vertexCount, &c.faceCount, options, t);
-}
-
-void RunAll(ModelExporter& engine, Capture& c, int32_t options, TimeValue t = 0) {
-    CaptureRange(engine, c, 0, static_cast<uint32_t>(engine.nodeCount), options, t);
-}
-
-// A node whose vertex j is (j, 10 j, 100 j) + offset.
+// A node whose vertex j is (j, 10 j, 100 j) + offset; face i has smoothing group i + 1.
 std::unique_ptr<SceneNode> MeshNode(const std::string& name, int vertexCount,
                                     const std::vector<std::array<uint32_t, 3>>& faces, float offset = 0.0f) {
     auto node = std::make_unique<SceneNode>();
     node->name = name;
-    node->selected = true;
-    node->hasMesh = true;
-    node->convertible = true;
+    node->selected = node->hasMesh = node->convertible = true;
     for (int j = 0; j < vertexCount; ++j) {
         node->mesh.verts.emplace_back(offset + j, offset + 10.0f * j, offset + 100.0f * j);
     }
-    uint32_t smooth = 1;
     for (const auto& f : faces) {
         Face face;
         std::copy(f.begin(), f.end(), face.v);
-        face.smGroup = smooth++;
+        face.smGroup = static_cast<uint32_t>(node->mesh.faces.size() + 1);
         node->mesh.faces.push_back(face);
     }
     return node;
@@ -87,78 +82,91 @@ void LoadScene(Scene& scene, const std::string& file) {
     ASSERT_TRUE(standin::LoadJsonScene(kScenes + "/" + file, scene, error)) << error;
 }
 
-TEST(MeshCapture, PutsNodesOneAfterAnother) {
+TEST(MeshCapture, PutsNodesOneAfterAnotherWithSharedOrSplitCorners) {
     Scene scene;
     SceneNode* a = scene.root->AddChild(MeshNode("A", 8, {{0, 1, 2}, {2, 3, 4}, {5, 6, 7}}));
     SceneNode* b = scene.root->AddChild(MeshNode("B", 6, {{0, 1, 5}, {3, 4, 2}}, 0.5f));
+    a->transform.row[3] = Point3(0, 0, 1000);
     ModelExporter engine;
     SetNodes(engine, {a, b});
-    Capture c;
-    RunAll(engine, c, 0);
-    ASSERT_EQ(c.result, 1);
-    ASSERT_EQ(c.vertexCount, 14);
-    ASSERT_EQ(c.faceCount, 5);
-    EXPECT_EQ(c.vertices[7].x, 7.0f);
-    EXPECT_EQ(c.vertices[8].x, 0.5f);  // B's vertex 0, in object space
-    EXPECT_EQ(c.vertices[13].z, 500.5f);
+    Capture shared(engine, 0);
+    ASSERT_EQ(shared.result, 1);
+    ASSERT_EQ(shared.vertexCount, 14);
+    ASSERT_EQ(shared.faceCount, 5);
+    EXPECT_EQ(shared.vertices[7].z, 700.0f);  // object space: A's transform left out
+    EXPECT_EQ(shared.vertices[8].x, 0.5f);    // B's vertex 0
+    EXPECT_EQ(shared.vertices[13].z, 500.5f);
     const uint32_t corners[5][3] = {{0, 1, 2}, {2, 3, 4}, {5, 6, 7}, {8, 9, 13}, {11, 12, 10}};
     for (int f = 0; f < 5; ++f) {
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(c.faces[f].vertexIndex[k], corners[f][k]) << f << "," << k;
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(shared.faces[f].vertexIndex[k], corners[f][k]) << f << "," << k;
     }
-    EXPECT_EQ(c.faces[2].smoothGroup, 3u);
-    EXPECT_EQ(c.faces[3].smoothGroup, 1u);
-    EXPECT_EQ(c.vertices[3].u, 0.0f);
-    EXPECT_EQ(c.vertices[3].head.flagMask, 0u);
+    EXPECT_EQ(shared.faces[2].smoothGroup, 3u);
+    EXPECT_EQ(shared.faces[3].smoothGroup, 1u);
 
-    Capture second;  // the second node alone
-    CaptureRange(engine, second, 1, 1, 0);
+    // Split, every corner is a vertex of its own: a copy of the shared one, here
+    // in world space, where a transform without keys holds at any time.
+    Capture split(engine, CAPTURE_SPLIT_CORNERS | CAPTURE_WORLD_SPACE, 4800);
+    ASSERT_EQ(split.result, 1);
+    ASSERT_EQ(split.vertexCount, 15);
+    ASSERT_EQ(split.faceCount, 5);
+    for (int f = 0; f < 5; ++f) {
+        for (int k = 0; k < 3; ++k) {
+            const ExportVertex& corner = split.vertices[3 * f + k];
+            const ExportVertex& vertex = shared.vertices[corners[f][k]];
+            EXPECT_EQ(split.faces[f].vertexIndex[k], static_cast<uint32_t>(3 * f + k));
+            EXPECT_EQ(corner.x, vertex.x) << f << "," << k;
+            EXPECT_EQ(corner.z, vertex.z + (f < 3 ? 1000.0f : 0.0f)) << f << "," << k;
+        }
+    }
+
+    // Vertices only: the same positions and counts, and no faces.
+    for (const Capture* full : {&shared, &split}) {
+        const int32_t options = full == &split ? CAPTURE_SPLIT_CORNERS | CAPTURE_WORLD_SPACE : 0;
+        Capture positions(engine, options | CAPTURE_VERTICES_ONLY, 4800);
+        ASSERT_EQ(positions.result, 1);
+        EXPECT_EQ(positions.faces, nullptr);
+        EXPECT_EQ(positions.faceCount, 5);
+        ASSERT_EQ(positions.vertexCount, full->vertexCount);
+        for (int32_t i = 0; i < full->vertexCount; ++i) {
+            EXPECT_EQ(positions.vertices[i].y, full->vertices[i].y) << options << ": " << i;
+            EXPECT_EQ(positions.vertices[i].z, full->vertices[i].z) << options << ": " << i;
+        }
+    }
+
+    Capture second(engine, 1, 1, 0);  // B alone: its indices start at 0
     ASSERT_EQ(second.result, 1);
     EXPECT_EQ(second.vertexCount, 6);
     EXPECT_EQ(second.faces[0].vertexIndex[2], 5u);
+    EXPECT_EQ(second.vertices[0].x, 0.5f);
     EXPECT_EQ(engine.errorSet, 0);
 }
 
-TEST(MeshCapture, CarriesPositionsIntoWorldSpace) {
+TEST(MeshCapture, CarriesPositionsIntoWorldSpaceAtTheCaptureTime) {
     Scene scene;
     SceneNode* node = scene.root->AddChild(MeshNode("Turned", 0, {}));
     node->mesh.verts = {Point3(1, 0, 0), Point3(0, 2, 0)};
-    node->transform.row[0] = Point3(0, 1, 0);
-    node->transform.row[1] = Point3(-1, 0, 0);
-    node->transform.row[2] = Point3(0, 0, 1);
-    node->transform.row[3] = Point3(10, 0, 0);
+    Matrix3 turned;  // a quarter turn about z, then 10 along x
+    turned.row[0] = Point3(0, 1, 0);
+    turned.row[1] = Point3(-1, 0, 0);
+    turned.row[3] = Point3(10, 0, 0);
+    Matrix3 raised = turned;
+    raised.row[3].z = 20.0f;
+    node->transformKeys = {{0.0, turned}, {10.0, raised}};  // frames 0 and 10, 160 ticks each
     ModelExporter engine;
     SetNodes(engine, {node});
-    Capture world;
-    RunAll(engine, world, CAPTURE_WORLD_SPACE);
-    ASSERT_EQ(world.result, 1);
-    EXPECT_EQ(world.vertices[0].x, 10.0f);
-    EXPECT_EQ(world.vertices[0].y, 1.0f);
-    EXPECT_EQ(world.vertices[0].z, 0.0f);
-    EXPECT_EQ(world.vertices[1].x, 8.0f);
-    EXPECT_EQ(world.vertices[1].y, 0.0f);
-    EXPECT_EQ(world.vertices[1].z, 0.0f);
-    Capture object;
-    RunAll(engine, object, 0);
-    EXPECT_EQ(object.vertices[1].x, 0.0f);
-    EXPECT_EQ(object.vertices[1].y, 2.0f);
-}
-
-TEST(MeshCapture, SamplesTheTransformAtTheCaptureTime) {
-    Scene scene;
-    LoadScene(scene, "example.json");
-    StandinHost host(&scene);
-    ModelExporter engine;
-    ASSERT_EQ(engine.CollectNodes(&host, NODE_SELECTED | NODE_HAS_MATERIAL), 1);
     for (const auto& [t, z] : {std::pair<TimeValue, float>{0, 0.0f}, {800, 10.0f}, {1600, 20.0f}, {4000, 20.0f}}) {
-        Capture c;
-        RunAll(engine, c, CAPTURE_WORLD_SPACE, t);
-        ASSERT_EQ(c.result, 1);
-        EXPECT_EQ(c.vertices[2].x, 10.0f);
-        EXPECT_EQ(c.vertices[2].z, z) << "t=" << t;
+        Capture world(engine, CAPTURE_WORLD_SPACE, t);
+        ASSERT_EQ(world.result, 1);
+        const float expected[2][3] = {{10, 1, z}, {8, 0, z}};
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(world.vertices[i].x, expected[i][0]) << "t=" << t;
+            EXPECT_EQ(world.vertices[i].y, expected[i][1]) << "t=" << t;
+            EXPECT_EQ(world.vertices[i].z, expected[i][2]) << "t=" << t;
+        }
     }
 }
 
-TEST(MeshCapture, CopiesTextureAndColourCornersOrLeavesZeros) {
+TEST(MeshCapture, CopiesColourCornersAndLeavesMissingChannelsZero) {
     Scene scene;
     LoadScene(scene, "example.json");
     SceneNode* box = scene.root->children[0].get();
@@ -167,31 +175,21 @@ TEST(MeshCapture, CopiesTextureAndColourCornersOrLeavesZeros) {
     painted->mesh.vcFace = {TVFace{{1, 0, 1}}};
     ModelExporter engine;
     SetNodes(engine, {box, painted});
-    Capture c;
-    RunAll(engine, c, CAPTURE_WORLD_SPACE);
+    Capture c(engine, 0);
     ASSERT_EQ(c.result, 1);
     ASSERT_EQ(c.faceCount, 3);
-    const ExportFace& f1 = c.faces[1];  // tfaces [0,2,3] over (0,0) (1,0) (1,1) (0,1)
-    EXPECT_EQ(f1.u[0], 0.0f);
-    EXPECT_EQ(f1.u[1], 1.0f);
-    EXPECT_EQ(f1.u[2], 0.0f);
-    EXPECT_EQ(f1.v[0], 0.0f);
-    EXPECT_EQ(f1.v[1], 1.0f);
-    EXPECT_EQ(f1.v[2], 1.0f);
-    EXPECT_EQ(f1.red[0], 0.0f);  // the box has no colours
-    EXPECT_EQ(c.vertices[2].u, 0.0f);  // coordinates live on faces only
-
     const ExportFace& p = c.faces[2];
     const float red[3] = {0, 1, 0}, green[3] = {1, 0.5f, 1}, blue[3] = {0, 0.25f, 0};
     for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(c.faces[1].v[k], k ? 1.0f : 0.0f);  // the box's texture face [0, 2, 3]
+        EXPECT_EQ(c.faces[1].red[k], 0.0f);         // and no colours
         EXPECT_EQ(p.red[k], red[k]);
         EXPECT_EQ(p.green[k], green[k]);
         EXPECT_EQ(p.blue[k], blue[k]);
-        EXPECT_EQ(p.u[k], 0.0f);  // no texture vertices
+        EXPECT_EQ(p.u[k], 0.0f);  // nor the painted node texture vertices
         EXPECT_EQ(p.v[k], 0.0f);
     }
-    EXPECT_EQ(p.fileName, nullptr);
-    EXPECT_EQ(p.texture, nullptr);
+    EXPECT_EQ(c.vertices[2].u, 0.0f);  // shared corners keep coordinates on faces only
 }
 
 TEST(MeshCapture, FindsEachFacesBitmapThroughItsMaterial) {
@@ -201,8 +199,7 @@ TEST(MeshCapture, FindsEachFacesBitmapThroughItsMaterial) {
     ModelExporter engine;
     ASSERT_EQ(engine.CollectNodes(&host, NODE_SELECTED), 1);
     ASSERT_EQ(engine.nodeCount, 5);
-    Capture c;
-    RunAll(engine, c, CAPTURE_WORLD_SPACE);
+    Capture c(engine, CAPTURE_WORLD_SPACE);
     ASSERT_EQ(c.result, 1);
     ASSERT_EQ(c.faceCount, 9);
     const char* wood = static_cast<SceneBitmapTex*>(scene.materials[1]->diffuse.get())->GetMapName();
@@ -220,181 +217,111 @@ TEST(MeshCapture, FindsEachFacesBitmapThroughItsMaterial) {
     EXPECT_EQ(engine.errorSet, 0);
 }
 
-// Face 0's corners (u, v): (1.3, -0.2) (1.0, 0.0) (NaN, 0.5);
-// face 1's: (0.51, 0.49) (inf, -inf) (-0.0, 0.75).
-std::unique_ptr<SceneNode> UVNode() {
-    auto node = MeshNode("UV", 3, {{0, 1, 2}, {2, 1, 0}});
+TEST(MeshCapture, ClampsThenSnapsTextureCoordinates) {
+    // Face 0's corners (u, v): (1.3, -0.2) (1.0, 0.0) (NaN, 0.5);
+    // face 1's: (0.51, 0.49) (inf, -inf) (-0.0, 0.75).
+    Scene scene;
+    SceneNode* node = scene.root->AddChild(MeshNode("UV", 3, {{0, 1, 2}, {2, 1, 0}}));
     node->mesh.tVerts = {Point3(1.3f, -0.2f, 9), Point3(1.0f, 0.0f, 9), Point3(kNaN, 0.5f, 9),
                          Point3(0.51f, 0.49f, 9), Point3(kInf, -kInf, 9), Point3(-0.0f, 0.75f, 9)};
     node->mesh.tvFace = {TVFace{{0, 1, 2}}, TVFace{{3, 4, 5}}};
-    return node;
-}
-
-TEST(MeshCapture, ClampsThenSnapsTextureCoordinates) {
-    Scene scene;
-    SceneNode* node = scene.root->AddChild(UVNode());
     ModelExporter engine;
     SetNodes(engine, {node});
-    using Six = std::array<float, 12>;  // u0 v0 u1 v1 u2 v2 of face 0, then face 1
+    using Twelve = std::array<float, 12>;  // u0 v0 u1 v1 u2 v2 of face 0, then face 1
+    const Twelve snapped = {1, 0, 1, 0, 0, 0, 1, 0, 1, 0, 0, 1};
     const struct {
         int32_t options;
-        Six expected;
+        Twelve expected;
     } cases[] = {
-        {0, Six{1.3f, -0.2f, 1.0f, 0.0f, kNaN, 0.5f, 0.51f, 0.49f, kInf, -kInf, -0.0f, 0.75f}},
-        {CAPTURE_CLAMP_UV, Six{1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.5f, 0.51f, 0.49f, 1.0f, 0.0f, -0.0f, 0.75f}},
-        {CAPTURE_SNAP_UV, Six{1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f}},
-        {CAPTURE_CLAMP_UV | CAPTURE_SNAP_UV, Six{1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f}},
+        {0, Twelve{1.3f, -0.2f, 1.0f, 0.0f, kNaN, 0.5f, 0.51f, 0.49f, kInf, -kInf, -0.0f, 0.75f}},
+        {CAPTURE_CLAMP_UV, Twelve{1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.5f, 0.51f, 0.49f, 1.0f, 0.0f, -0.0f, 0.75f}},
+        {CAPTURE_SNAP_UV, snapped},
+        {CAPTURE_CLAMP_UV | CAPTURE_SNAP_UV, snapped},
+    };
+    const auto same = [](float got, float want) {
+        return std::isnan(want) ? std::isnan(got) : (got == want && std::signbit(got) == std::signbit(want));
     };
     for (const auto& c : cases) {
-        for (int32_t split : {int32_t{0}, int32_t{CAPTURE_SPLIT_CORNERS}}) {
-            Capture cap;
-            RunAll(engine, cap, c.options | split);
+        for (int32_t split : {0, int32_t{CAPTURE_SPLIT_CORNERS}}) {
+            Capture cap(engine, c.options | split);
             ASSERT_EQ(cap.result, 1);
-            for (int f = 0; f < 2; ++f) {
-                for (int k = 0; k < 3; ++k) {
-                    const float u = c.expected[6 * f + 2 * k], v = c.expected[6 * f + 2 * k + 1];
-                    const ExportFace& face = cap.faces[f];
-                    const auto same = [](float got, float want) {
-                        return std::isnan(want) ? std::isnan(got) : (got == want && std::signbit(got) == std::signbit(want));
-                    };
-                    EXPECT_TRUE(same(face.u[k], u)) << "options " << c.options << " face " << f << " corner " << k;
-                    EXPECT_TRUE(same(face.v[k], v)) << "options " << c.options << " face " << f << " corner " << k;
-                    if (split) {
-                        EXPECT_TRUE(same(cap.vertices[3 * f + k].u, u)) << "split, options " << c.options;
-                        EXPECT_TRUE(same(cap.vertices[3 * f + k].v, v)) << "split, options " << c.options;
-                    }
+            for (int i = 0; i < 6; ++i) {
+                const int f = i / 3, k = i % 3;
+                const float u = c.expected[2 * i], v = c.expected[2 * i + 1];
+                SCOPED_TRACE(testing::Message() << "options " << (c.options | split) << " face " << f << " corner " << k);
+                EXPECT_TRUE(same(cap.faces[f].u[k], u));
+                EXPECT_TRUE(same(cap.faces[f].v[k], v));
+                if (split) {
+                    EXPECT_TRUE(same(cap.vertices[i].u, u));
+                    EXPECT_TRUE(same(cap.vertices[i].v, v));
                 }
             }
         }
     }
 }
 
-TEST(MeshCapture, SplitCornersGiveEveryFaceThreeVerticesOfItsOwn) {
+TEST(MeshCapture, CopiesFlagsOnlyWhenAsked) {
     Scene scene;
-    SceneNode* a = scene.root->AddChild(MeshNode("A", 5, {{0, 1, 2}, {4, 3, 0}}));
-    SceneNode* b = scene.root->AddChild(MeshNode("B", 2, {{1, 1, 0}}));
-    a->transform.row[3] = Point3(0, 0, 1000);
+    LoadScene(scene, "flags.json");
     ModelExporter engine;
-    SetNodes(engine, {a, b});
-    Capture c;
-    RunAll(engine, c, CAPTURE_SPLIT_CORNERS | CAPTURE_WORLD_SPACE);
-    ASSERT_EQ(c.result, 1);
-    ASSERT_EQ(c.vertexCount, 9);
-    ASSERT_EQ(c.faceCount, 3);
-    for (int f = 0; f < 3; ++f) {
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(c.faces[f].vertexIndex[k], static_cast<uint32_t>(3 * f + k));
+    SetNodes(engine, {scene.root->children[0].get()});
+    // Vertex 5 and face 2 carry marks; face 2 is (4, 5, 6).
+    const struct {
+        int32_t options;
+        uint32_t vertexMask, faceMask;
+    } cases[] = {
+        {CAPTURE_VERTEX_FLAGS, 0b1011u, 0},
+        {CAPTURE_FACE_FLAGS, 0, 0x80000000u},
+    };
+    for (const auto& k : cases) {
+        Capture c(engine, k.options);
+        ASSERT_EQ(c.result, 1);
+        EXPECT_EQ(c.vertices[5].head.flagMask, k.vertexMask) << k.options;
+        EXPECT_EQ(c.faces[2].head.flagMask, k.faceMask) << k.options;
     }
-    const float xs[9] = {0, 1, 2, 4, 3, 0, 1, 1, 0};
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(c.vertices[i].x, xs[i]) << i;
-    EXPECT_EQ(c.vertices[3].z, 1400.0f);  // A's vertex 4, moved by A's transform
-    EXPECT_EQ(c.vertices[6].z, 100.0f);
-    EXPECT_EQ(c.vertices[6].u, 0.0f);  // no texture vertices
+    // Split, face 2's corners carry the marks of vertices 4, 5, 6.
+    Capture split(engine, CAPTURE_VERTEX_FLAGS | CAPTURE_FACE_FLAGS | CAPTURE_SPLIT_CORNERS);
+    ASSERT_EQ(split.result, 1);
+    EXPECT_EQ(split.vertices[7].head.flagMask, 0b1011u);
+    EXPECT_EQ(split.vertices[7].head.flagValues[7], 256u);
+    EXPECT_EQ(split.vertices[8].head.flagMask, 0b1001u);
+    EXPECT_EQ(split.faces[2].head.flagMask, 0x80000000u);
+    EXPECT_EQ(split.faces[2].head.flagValues[6], 7u);
+    EXPECT_EQ(engine.errorSet, 0);
 }
 
-TEST(MeshCapture, VerticesOnlyKeepsThePositionsAndCountsButNoFaces) {
-    Scene scene;
-    LoadScene(scene, "example.json");
-    ModelExporter engine;
-    std::vector<INode*> list;
-    for (auto& child : scene.root->children) list.push_back(child.get());
-    SetNodes(engine, list);
-    const int32_t optionSets[] = {CAPTURE_WORLD_SPACE, CAPTURE_SPLIT_CORNERS | CAPTURE_WORLD_SPACE};
-    for (int32_t options : optionSets) {
-        SCOPED_TRACE(options);
-        Capture full, positions;
-        RunAll(engine, full, options, 800);
-        RunAll(engine, positions, options | CAPTURE_VERTICES_ONLY, 800);
-        ASSERT_EQ(full.result, 1);
-        ASSERT_EQ(positions.result, 1);
-        EXPECT_EQ(positions.faces, nullptr);
-        EXPECT_EQ(positions.faceCount, full.faceCount);
-        ASSERT_EQ(positions.vertexCount, full.vertexCount);
-        ASSERT_GT(full.vertexCount, 0);
-        for (int32_t i = 0; i < full.vertexCount; ++i) {
-            EXPECT_EQ(positions.vertices[i].x, full.vertices[i].x) << i;
-            EXPECT_EQ(positions.vertices[i].y, full.vertices[i].y) << i;
-            EXPECT_EQ(positions.vertices[i].z, full.vertices[i].z) << i;
-        }
-    }
-}
-
-TEST(MeshCapture, EmptyRangesAndEmptyMeshesSucceedWithZeroCounts) {
+// Empty ranges and empty meshes succeed with zero counts; a range beyond the
+// list fails before any node is evaluated or any out-parameter written.
+TEST(MeshCaptureFailure, ChecksTheRangeBeforeTouchingAnything) {
     Scene scene;
     SceneNode* empty = scene.root->AddChild(MeshNode("Empty", 0, {}));
     ModelExporter engine;
     SetNodes(engine, {empty, empty});
-    for (uint32_t count : {0u, 2u}) {
-        Capture c;
-        CaptureRange(engine, c, 0, count, CAPTURE_WORLD_SPACE | CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS);
-        EXPECT_EQ(c.result, 1);
-        EXPECT_EQ(c.vertexCount, 0);
-        EXPECT_EQ(c.faceCount, 0);
-    }
-    ModelExporter none;
-    Capture c;
-    CaptureRange(none, c, 0, 0, CAPTURE_WORLD_SPACE);
-    EXPECT_EQ(c.result, 1);
-    EXPECT_EQ(none.errorSet, 0);
-}
-
-TEST(MeshCapture, CopiesFlagsOnlyWhenAsked) {
-    Scene scene;
-    LoadScene(scene, "flags.json");
-    SceneNode* node = scene.root->children[0].get();
-    ModelExporter engine;
-    SetNodes(engine, {node});
-    Capture plain, vertexFlags, faceFlags, split;
-    RunAll(engine, plain, CAPTURE_WORLD_SPACE);
-    RunAll(engine, vertexFlags, CAPTURE_VERTEX_FLAGS);
-    RunAll(engine, faceFlags, CAPTURE_FACE_FLAGS);
-    RunAll(engine, split, CAPTURE_VERTEX_FLAGS | CAPTURE_FACE_FLAGS | CAPTURE_SPLIT_CORNERS);
-    ASSERT_EQ(plain.result, 1);
-    ASSERT_EQ(vertexFlags.result, 1);
-    ASSERT_EQ(faceFlags.result, 1);
-    ASSERT_EQ(split.result, 1);
-    EXPECT_EQ(plain.vertices[5].head.flagMask, 0u);
-    EXPECT_EQ(plain.faces[2].head.flagMask, 0u);
-    EXPECT_EQ(vertexFlags.vertices[5].head.flagMask, 0b1011u);
-    EXPECT_EQ(vertexFlags.vertices[5].head.flagValues[7], 256u);
-    EXPECT_EQ(vertexFlags.faces[2].head.flagMask, 0u);
-    EXPECT_EQ(faceFlags.vertices[5].head.flagMask, 0u);
-    EXPECT_EQ(faceFlags.faces[2].head.flagMask, 0x80000000u);
-    EXPECT_EQ(faceFlags.faces[2].head.flagValues[6], 7u);
-    // Face 2 is (4, 5, 6): its split corners carry the marks of vertices 4, 5, 6.
-    EXPECT_EQ(split.vertices[6].head.flagMask, 0u);
-    EXPECT_EQ(split.vertices[7].head.flagMask, 0b1011u);
-    EXPECT_EQ(split.vertices[8].head.flagMask, 0b1001u);
-    EXPECT_EQ(split.faces[2].head.flagMask, 0x80000000u);
-    EXPECT_EQ(engine.errorSet, 0);
-}
-
-TEST(MeshCaptureFailure, ARangeBeyondTheListTouchesNothing) {
-    Scene scene;
-    SceneNode* a = scene.root->AddChild(MeshNode("A", 3, {{0, 1, 2}}));
-    ModelExporter engine;
-    SetNodes(engine, {a, a});
     const struct {
         int32_t first;
         uint32_t count;
-    } ranges[] = {{0, 3}, {2, 1}, {3, 0}, {-1, 1}, {1, 0xFFFFFFFFu}, {-1, 0}};
+        int result;
+    } ranges[] = {{0, 0, 1}, {0, 2, 1}, {2, 0, 1}, {0, 3, 0}, {2, 1, 0}, {3, 0, 0}, {-1, 1, 0}, {-1, 0, 0}, {1, 0xFFFFFFFFu, 0}};
     for (const auto& r : ranges) {
-        ExportVertex sentinelVertex;
-        ExportFace sentinelFace;
-        ExportVertex* vertices = &sentinelVertex;
-        ExportFace* faces = &sentinelFace;
-        int32_t vertexCount = 77, faceCount = 88;
-        EXPECT_EQ(engine.CaptureMeshes(r.first, r.count, &vertices, &faces, &vertexCount, &faceCount, 2, 0), 0);
-        EXPECT_EQ(vertices, &sentinelVertex);
-        EXPECT_EQ(faces, &sentinelFace);
-        EXPECT_EQ(vertexCount, 77);
-        EXPECT_EQ(faceCount, 88);
+        SCOPED_TRACE(testing::Message() << r.first << " + " << r.count);
+        const int evaluations = empty->evaluations;
+        Capture c(engine, r.first, r.count, CAPTURE_WORLD_SPACE | CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS);
+        EXPECT_EQ(c.result, r.result);
+        if (r.result) {
+            EXPECT_EQ(c.vertexCount, 0);
+            EXPECT_EQ(c.faceCount, 0);
+        } else {
+            EXPECT_TRUE(c.ArraysUntouched());
+            EXPECT_EQ(c.vertexCount, 77);
+            EXPECT_EQ(c.faceCount, 88);
+            EXPECT_EQ(empty->evaluations, evaluations);
+        }
     }
     EXPECT_STREQ(engine.errorText, "Mesh range invalid");
     EXPECT_STREQ(engine.errorCaption, "Internal Parameter Error");
-    EXPECT_EQ(a->evaluations, 0);
-    Capture atEnd;
-    CaptureRange(engine, atEnd, 2, 0, CAPTURE_WORLD_SPACE);
-    EXPECT_EQ(atEnd.result, 1);
+    ModelExporter none;  // no list at all
+    EXPECT_EQ(Capture(none, 0, 0, CAPTURE_WORLD_SPACE).result, 1);
+    EXPECT_EQ(none.errorSet, 0);
 }
 
 TEST(MeshCaptureFailure, ANodeWithoutMeshInTheCountingPassLeavesPartialSums) {
@@ -403,74 +330,49 @@ TEST(MeshCaptureFailure, ANodeWithoutMeshInTheCountingPassLeavesPartialSums) {
     StandinHost host(&scene);
     ModelExporter engine;
     ASSERT_EQ(engine.CollectNodes(&host, NODE_SELECTED | NODE_HAS_MATERIAL), 1);
-    ExportVertex sentinelVertex;
-    ExportFace sentinelFace;
-    ExportVertex* vertices = &sentinelVertex;
-    ExportFace* faces = &sentinelFace;
-    int32_t vertexCount = 77, faceCount = 88;
-    EXPECT_EQ(engine.CaptureMeshes(0, 4, &vertices, &faces, &vertexCount, &faceCount, CAPTURE_WORLD_SPACE, 0), 0);
+    Capture c(engine, 0, 4, CAPTURE_WORLD_SPACE);
+    EXPECT_EQ(c.result, 0);
     EXPECT_STREQ(engine.errorText, kNoMesh);
     EXPECT_STREQ(engine.errorCaption, "Internal Parameter Error");
-    EXPECT_EQ(vertices, &sentinelVertex);
-    EXPECT_EQ(faces, &sentinelFace);
-    EXPECT_EQ(vertexCount, 3);  // A's
-    EXPECT_EQ(faceCount, 1);
+    EXPECT_TRUE(c.ArraysUntouched());
+    EXPECT_EQ(c.vertexCount, 3);  // A's
+    EXPECT_EQ(c.faceCount, 1);
 }
 
 // --- A host of the test's own --------------------------------------------------
 
-class ScriptedTriObject : public TriObject {
-public:
-    SClass_ID SuperClassID() override { return 16; }
-    int CanConvertToType(Class_ID type) override { return type == triObjectClassID; }
-    Object* ConvertToType(TimeValue t, Class_ID type) override {
-        conversionTimes.push_back(t);
-        return type == triObjectClassID ? this : nullptr;
-    }
-    void DeleteThis() override {}
-    Mesh& GetMesh() override { return mesh; }
-    Mesh mesh;
-    std::vector<TimeValue> conversionTimes;
-};
-
-class NotAMesh : public Object {
-public:
-    SClass_ID SuperClassID() override { return 16; }
-    int CanConvertToType(Class_ID) override { return 0; }
-    Object* ConvertToType(TimeValue, Class_ID) override { return nullptr; }
-    void DeleteThis() override {}
-};
-
-// Each evaluation gives the next mesh of the script (the last one repeats);
-// a missing mesh is an object that cannot become a triangle mesh.
-class ScriptedNode : public INode {
+// Each evaluation gives the next mesh of the script (the last one repeats); a
+// missing mesh is an object that cannot become a triangle mesh. The times of
+// evaluations and conversions are kept.
+class ScriptedNode : public SceneNode {
 public:
     explicit ScriptedNode(std::vector<std::optional<Mesh>> script) : script_(std::move(script)) {}
-    const char* GetName() override { return "Scripted"; }
-    int NumberOfChildren() override { return 0; }
-    INode* GetChildNode(int) override { return nullptr; }
-    int Selected() override { return 1; }
-    Mtl* GetMtl() override { return nullptr; }
     const ObjectState& EvalWorldState(TimeValue t, int) override {
         evaluationTimes.push_back(t);
         const auto& next = script_[std::min(evaluationTimes.size(), script_.size()) - 1];
-        if (next) {
-            object.mesh = *next;
-            state_ = ObjectState(&object);
-        } else {
-            state_ = ObjectState(&notAMesh_);
-        }
+        object_.convertible = next.has_value();
+        object_.mesh = next.value_or(Mesh());
+        state_ = ObjectState(&object_);
         return state_;
     }
-    Matrix3 GetObjectTM(TimeValue, void*) override { return Matrix3(); }
-    Object* GetObjectRef() override { return &object; }
-
-    ScriptedTriObject object;
-    std::vector<TimeValue> evaluationTimes;
+    std::vector<TimeValue> evaluationTimes, conversionTimes;
 
 private:
+    struct Scripted : TriObject {
+        explicit Scripted(ScriptedNode* node) : node(node) {}
+        SClass_ID SuperClassID() override { return 16; }
+        int CanConvertToType(Class_ID type) override { return convertible && type == triObjectClassID; }
+        Object* ConvertToType(TimeValue t, Class_ID type) override {
+            node->conversionTimes.push_back(t);
+            return CanConvertToType(type) ? this : nullptr;
+        }
+        void DeleteThis() override {}
+        Mesh& GetMesh() override { return mesh; }
+        ScriptedNode* node;
+        bool convertible = false;
+        Mesh mesh;
+    } object_{this};
     std::vector<std::optional<Mesh>> script_;
-    NotAMesh notAMesh_;
     ObjectState state_;
 };
 
@@ -489,86 +391,70 @@ TEST(MeshCaptureHost, EvaluatesAtTheCaptureTimeAndConvertsAtTimeZero) {
     ScriptedNode node({Triangles(3, 1)});
     ModelExporter engine;
     SetNodes(engine, {&node});
-    Capture c;
-    RunAll(engine, c, CAPTURE_WORLD_SPACE, 480);
-    ASSERT_EQ(c.result, 1);
+    ASSERT_EQ(Capture(engine, CAPTURE_WORLD_SPACE, 480).result, 1);
     EXPECT_EQ(node.evaluationTimes, (std::vector<TimeValue>{480, 480}));  // counting and fill
-    EXPECT_EQ(node.object.conversionTimes, (std::vector<TimeValue>{0, 0}));
-}
-
-TEST(MeshCaptureFailure, ANodeWithoutMeshInTheFillPassLeavesTheArraysToTheCaller) {
-    Scene scene;
-    SceneNode* a = scene.root->AddChild(MeshNode("A", 4, {{0, 1, 2}, {1, 2, 3}}));
-    ScriptedNode vanishing({Triangles(3, 1), std::nullopt});
-    ModelExporter engine;
-    SetNodes(engine, {a, &vanishing});
-    Capture c;
-    RunAll(engine, c, CAPTURE_WORLD_SPACE);
-    EXPECT_EQ(c.result, 0);
-    EXPECT_STREQ(engine.errorText, kNoMesh);
-    EXPECT_STREQ(engine.errorCaption, "Internal Parameter Error");
-    ASSERT_NE(c.vertices, nullptr);
-    ASSERT_NE(c.faces, nullptr);
-    EXPECT_EQ(c.vertexCount, 4);  // A is in
-    EXPECT_EQ(c.faceCount, 2);
-    EXPECT_EQ(c.vertices[3].x, 3.0f);
-    EXPECT_EQ(c.faces[1].vertexIndex[2], 3u);
+    EXPECT_EQ(node.conversionTimes, (std::vector<TimeValue>{0, 0}));
 }
 
 // The arrays are sized by the counting pass; whatever the second evaluation
-// gives, nothing is written beyond them (the sanitizer build checks).
-TEST(MeshCaptureFailure, CountsThatChangeBetweenThePassesFailTheCapture) {
+// gives, nothing is written beyond them (the sanitizer build checks), and what
+// was filled is left to the caller.
+TEST(MeshCaptureFailure, MeshesThatChangeBetweenThePassesFailTheCapture) {
     const struct {
-        Mesh counted, filled;
+        Mesh counted;
+        std::optional<Mesh> filled;
         int32_t options;
+        int32_t filledFaces;
     } cases[] = {
-        {Triangles(3, 1), Triangles(4, 1), 0},
-        {Triangles(3, 1), Triangles(3, 2), 0},
-        {Triangles(3, 1), Triangles(3, 2), CAPTURE_SPLIT_CORNERS},
-        {Triangles(3, 2), Triangles(3, 1), 0},
-        {Triangles(4, 1), Triangles(3, 1), CAPTURE_VERTEX_FLAGS | CAPTURE_FACE_FLAGS},
-        {Triangles(5, 2), Triangles(9, 4), CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS},
+        {Triangles(3, 1), std::nullopt, 0, 2},
+        {Triangles(3, 1), Triangles(4, 1), 0, 2},
+        {Triangles(3, 1), Triangles(3, 2), 0, 2},
+        {Triangles(3, 2), Triangles(3, 1), 0, 3},
+        {Triangles(4, 1), Triangles(3, 1), CAPTURE_VERTEX_FLAGS | CAPTURE_FACE_FLAGS, 3},
+        {Triangles(5, 2), Triangles(9, 4), CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS, 2},
     };
     for (const auto& k : cases) {
         Scene scene;
-        SceneNode* after = scene.root->AddChild(MeshNode("After", 3, {{0, 1, 2}}));
+        SceneNode* before = scene.root->AddChild(MeshNode("Before", 4, {{0, 1, 2}, {1, 2, 3}}));
         ScriptedNode changing({k.counted, k.filled});
         ModelExporter engine;
-        SetNodes(engine, {&changing, after});
-        Capture c;
-        RunAll(engine, c, k.options | CAPTURE_WORLD_SPACE);
+        SetNodes(engine, {before, &changing});
+        Capture c(engine, k.options);
         EXPECT_EQ(c.result, 0);
         EXPECT_STREQ(engine.errorText, kNoMesh);
+        EXPECT_STREQ(engine.errorCaption, "Internal Parameter Error");
         ASSERT_NE(c.vertices, nullptr);
+        ASSERT_NE(c.faces, nullptr);
+        EXPECT_EQ(c.faceCount, k.filledFaces);
+        const uint32_t corner = c.faces[1].vertexIndex[2];  // Before's vertex 3
+        EXPECT_EQ(corner, k.options & CAPTURE_SPLIT_CORNERS ? 5u : 3u);
+        EXPECT_EQ(c.vertices[corner].x, 3.0f);
     }
 }
 
 TEST(MeshCaptureFailure, ABadHostMeshFailsInsteadOfReadingOutOfBounds) {
-    const auto bad = [](const char* name) { return MeshNode(name, 3, {{0, 1, 2}, {2, 1, 0}}); };
-    std::vector<std::unique_ptr<SceneNode>> nodes;
-    nodes.push_back(bad("Vertex"));
-    nodes.back()->mesh.faces[1].v[2] = 3;
-    nodes.push_back(bad("Texture"));
-    nodes.back()->mesh.tVerts = {Point3(0, 0, 0), Point3(1, 1, 0)};
-    nodes.back()->mesh.tvFace = {TVFace{{0, 1, 1}}, TVFace{{0, 2, 1}}};
-    nodes.push_back(bad("FewTextureFaces"));
-    nodes.back()->mesh.tVerts = {Point3(0, 0, 0)};
-    nodes.back()->mesh.tvFace = {TVFace{{0, 0, 0}}};
-    nodes.push_back(bad("Colour"));
-    nodes.back()->mesh.vertCol = {Point3(1, 1, 1)};
-    nodes.back()->mesh.vcFace = {TVFace{{0, 0, 0}}, TVFace{{0, 0, 0xFFFFFFFFu}}};
-    const char* expected[] = {"Face 1 of node Vertex has a vertex index out of range",
-                              "Face 1 of node Texture has a texture vertex index out of range",
-                              "Node FewTextureFaces has fewer texture faces than faces",
-                              "Face 1 of node Colour has a colour vertex index out of range"};
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        for (int32_t split : {int32_t{0}, int32_t{CAPTURE_SPLIT_CORNERS}}) {
+    const struct {
+        const char* name;
+        void (*spoil)(Mesh& m);  // of two faces over three vertices
+        const char* expected;
+    } cases[] = {
+        {"Vertex", [](Mesh& m) { m.faces[1].v[2] = 3; }, "Face 1 of node Vertex has a vertex index out of range"},
+        {"Texture", [](Mesh& m) { m.tVerts.resize(2); m.tvFace = {TVFace{{0, 1, 1}}, TVFace{{0, 2, 1}}}; },
+         "Face 1 of node Texture has a texture vertex index out of range"},
+        {"FewTextureFaces", [](Mesh& m) { m.tVerts.resize(1); m.tvFace.resize(1); },
+         "Node FewTextureFaces has fewer texture faces than faces"},
+        {"Colour", [](Mesh& m) { m.vertCol.resize(1); m.vcFace = {TVFace{}, TVFace{{0, 0, 0xFFFFFFFFu}}}; },
+         "Face 1 of node Colour has a colour vertex index out of range"},
+    };
+    for (const auto& c : cases) {
+        for (int32_t split : {0, int32_t{CAPTURE_SPLIT_CORNERS}}) {
+            Scene scene;
+            SceneNode* node = scene.root->AddChild(MeshNode(c.name, 3, {{0, 1, 2}, {2, 1, 0}}));
+            c.spoil(node->mesh);
             ModelExporter engine;
-            SetNodes(engine, {nodes[i].get()});
-            Capture c;
-            RunAll(engine, c, CAPTURE_WORLD_SPACE | split);
-            EXPECT_EQ(c.result, 0);
-            EXPECT_STREQ(engine.errorText, expected[i]);
+            SetNodes(engine, {node});
+            EXPECT_EQ(Capture(engine, CAPTURE_WORLD_SPACE | split).result, 0);
+            EXPECT_STREQ(engine.errorText, c.expected);
             EXPECT_STREQ(engine.errorCaption, "Scene Error");
         }
     }
@@ -586,23 +472,18 @@ TEST(MeshCaptureHost, ReleasesEveryObjectAConversionCreated) {
         EXPECT_EQ(held->getNumFaces(), 1);
         EXPECT_EQ(SceneTriObject::liveConversions, 1);
         NodeMesh moved = std::move(held);
-        EXPECT_EQ(SceneTriObject::liveConversions, 1);
         NodeMesh itself = engine.GetNodeMesh(plain, 0);  // already a triangle mesh: nothing created
         EXPECT_EQ(SceneTriObject::liveConversions, 1);
     }
     EXPECT_EQ(SceneTriObject::liveConversions, 0);
 
     SetNodes(engine, {made, plain, made});
-    for (int32_t options : {int32_t{CAPTURE_WORLD_SPACE}, int32_t{CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS}}) {
-        Capture c;
-        RunAll(engine, c, options);
-        EXPECT_EQ(c.result, 1);
+    for (int32_t options : {int32_t{CAPTURE_WORLD_SPACE}, CAPTURE_SPLIT_CORNERS | CAPTURE_VERTEX_FLAGS}) {
+        EXPECT_EQ(Capture(engine, options).result, 1);
         EXPECT_EQ(SceneTriObject::liveConversions, 0);
     }
     made->mesh.faces[0].v[0] = 9;  // a fill-pass failure after a conversion
-    Capture failed;
-    RunAll(engine, failed, CAPTURE_WORLD_SPACE);
-    EXPECT_EQ(failed.result, 0);
+    EXPECT_EQ(Capture(engine, CAPTURE_WORLD_SPACE).result, 0);
     EXPECT_EQ(SceneTriObject::liveConversions, 0);
 }
 

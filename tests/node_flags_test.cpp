@@ -1,8 +1,6 @@
 // Vertex and face flags read from a node's "Vezo zi!" modifiers.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +12,7 @@ namespace {
 using standin::Scene;
 using standin::SceneModifier;
 using standin::SceneNode;
+using Masks = std::vector<uint32_t>;
 
 const std::string kScenes = std::string(VORN_TEST_DATA_DIR) + "/scenes";
 
@@ -21,28 +20,25 @@ constexpr const char* kVertexMismatch = "Mesh vertex count inconsistent througho
 constexpr const char* kFaceMismatch = "Mesh face count inconsistent throughout modifier stack..unable to get flags";
 
 struct Blocks {
-    explicit Blocks(size_t vertexCount, size_t faceCount) : vertices(vertexCount), faces(faceCount) {}
-    std::vector<FlagBlock> vertices;
-    std::vector<FlagBlock> faces;
+    std::vector<FlagBlock> vertices, faces;
 };
 
 Blocks Read(ModelExporter& engine, INode* node, int32_t vertexCount, int32_t faceCount) {
-    Blocks b(static_cast<size_t>(vertexCount), static_cast<size_t>(faceCount));
+    Blocks b{std::vector<FlagBlock>(static_cast<size_t>(vertexCount)), std::vector<FlagBlock>(static_cast<size_t>(faceCount))};
     engine.ReadNodeFlags(node, vertexCount, b.vertices.data(), faceCount, b.faces.data());
     return b;
 }
 
-bool AllZero(const std::vector<FlagBlock>& blocks, std::vector<size_t> except = {}) {
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        if (std::find(except.begin(), except.end(), i) != except.end()) continue;
-        if (blocks[i].flagMask) return false;
-        for (uint32_t v : blocks[i].flagValues) {
-            if (v) return false;
-        }
-    }
-    return true;
+Masks MasksOf(const std::vector<FlagBlock>& blocks) {
+    Masks masks;
+    for (const FlagBlock& b : blocks) masks.push_back(b.flagMask);
+    return masks;
 }
 
+// flags.json, index 0 first: "Vezo zi!" vertices {5, 6} toggles 0 and 3,
+// values[0] 1 and values[7] 256; "Edit Mesh" (all toggles, vertex 0);
+// "Vezo zi!" vertex 5 toggle 1, values[0] 2; "Vezo zi!" at face level, face 2,
+// toggle 31, values[6] 7, with vertices 0..2 selected too. 7 vertices, 3 faces.
 class NodeFlags : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -55,23 +51,16 @@ protected:
     ModelExporter engine;
 };
 
-// flags.json, index 0 first: "Vezo zi!" vertices {5, 6} toggles 0 and 3,
-// values[0] 1 and values[7] 256; "Edit Mesh" (all toggles, vertex 0);
-// "Vezo zi!" vertex 5 toggle 1, values[0] 2; "Vezo zi!" at face level, face 2,
-// toggle 31, values[6] 7, with vertices 0..2 selected too.
 TEST_F(NodeFlags, OrsTheMarksOfEveryFlagModifier) {
     const Blocks b = Read(engine, node, 7, 3);
     EXPECT_EQ(engine.errorSet, 0);
-    EXPECT_EQ(b.vertices[5].flagMask, 0b1011u);
+    // Not the face-level modifier's vertices, nor "Edit Mesh"'s.
+    EXPECT_EQ(MasksOf(b.vertices), (Masks{0, 0, 0, 0, 0, 0b1011, 0b1001}));
+    EXPECT_EQ(MasksOf(b.faces), (Masks{0, 0, 0x80000000u}));
     EXPECT_EQ(b.vertices[5].flagValues[0], 3u);
     EXPECT_EQ(b.vertices[5].flagValues[7], 256u);
-    EXPECT_EQ(b.vertices[6].flagMask, 0b1001u);
-    EXPECT_EQ(b.vertices[6].flagValues[0], 1u);
-    EXPECT_EQ(b.vertices[6].flagValues[7], 256u);
-    EXPECT_TRUE(AllZero(b.vertices, {5, 6}));  // not the face-level or "Edit Mesh" selections
-    EXPECT_EQ(b.faces[2].flagMask, 0x80000000u);
     EXPECT_EQ(b.faces[2].flagValues[6], 7u);
-    EXPECT_TRUE(AllZero(b.faces, {2}));
+    EXPECT_EQ(b.vertices[4].flagValues[0] | b.vertices[4].flagValues[7], 0u);  // values go with the marks
 }
 
 TEST_F(NodeFlags, StopsAtASizeMismatchKeepingWhatWasMarked) {
@@ -84,23 +73,16 @@ TEST_F(NodeFlags, StopsAtASizeMismatchKeepingWhatWasMarked) {
         const Blocks b = Read(fresh, node, c.vertexCount, c.faceCount);
         EXPECT_STREQ(fresh.errorText, c.text);
         EXPECT_STREQ(fresh.errorCaption, "Scene Error");
-        EXPECT_TRUE(AllZero(b.vertices));  // the last modifier, visited first, stopped it
-        EXPECT_TRUE(AllZero(b.faces));
+        // The last modifier, visited first, stopped it.
+        EXPECT_EQ(MasksOf(b.vertices), Masks(static_cast<size_t>(c.vertexCount), 0));
+        EXPECT_EQ(MasksOf(b.faces), Masks(static_cast<size_t>(c.faceCount), 0));
     }
     // A mismatch on the first modifier is met last: the others have marked by then.
     node->modifiers[0]->selection.vertSel.SetSize(8);
     const Blocks b = Read(engine, node, 7, 3);
     EXPECT_STREQ(engine.errorText, kVertexMismatch);
-    EXPECT_EQ(b.vertices[5].flagMask, 0b10u);
-    EXPECT_EQ(b.vertices[6].flagMask, 0u);
-    EXPECT_EQ(b.faces[2].flagMask, 0x80000000u);
-}
-
-TEST_F(NodeFlags, MarksNothingAtOtherLevels) {
-    for (auto& m : node->modifiers) m->level = 1;
-    const Blocks b = Read(engine, node, 7, 3);
-    EXPECT_TRUE(AllZero(b.vertices));
-    EXPECT_TRUE(AllZero(b.faces));
+    EXPECT_EQ(MasksOf(b.vertices), (Masks{0, 0, 0, 0, 0, 0b10, 0}));
+    EXPECT_EQ(MasksOf(b.faces), (Masks{0, 0, 0x80000000u}));
 }
 
 TEST_F(NodeFlags, ShiftsEachToggleByItsNumber) {
@@ -109,31 +91,23 @@ TEST_F(NodeFlags, ShiftsEachToggleByItsNumber) {
     m.toggles[30] = 3;  // the host stores ints: every bit is shifted
     m.toggles[31] = 2;  // shifted out of the word
     m.toggles[0] = 4;
-    const Blocks b = Read(engine, node, 7, 3);
-    EXPECT_EQ(b.faces[2].flagMask, 0xC0000004u);
+    EXPECT_EQ(Read(engine, node, 7, 3).faces[2].flagMask, 0xC0000004u);
 }
 
-TEST(NodeFlagsStack, AnObjectWithoutStackOrFlagModifierLeavesBlocksZero) {
-    Scene scene;
-    std::string error;
-    ASSERT_TRUE(standin::LoadJsonScene(kScenes + "/example.json", scene, error)) << error;
-    ModelExporter engine;
-    const Blocks plain = Read(engine, scene.root->children[0].get(), 4, 2);
-    EXPECT_TRUE(AllZero(plain.vertices));
-    EXPECT_TRUE(AllZero(plain.faces));
-
-    SceneNode& box = *scene.root->children[0];
-    box.hasModifierStack = true;
-    auto edit = std::make_unique<SceneModifier>();
-    edit->name = "vezo zi!";  // compared exactly
-    edit->level = 3;
-    edit->toggles[0] = 1;
-    edit->selection.vertSel.SetSize(4);
-    edit->selection.vertSel.Set(0);
-    edit->selection.faceSel.SetSize(2);
-    box.modifiers.push_back(std::move(edit));
-    const Blocks other = Read(engine, &box, 4, 2);
-    EXPECT_TRUE(AllZero(other.vertices));
+// Only modifiers named exactly "Vezo zi!", at vertex or face level, in a
+// modifier stack, mark anything.
+TEST_F(NodeFlags, MarksNothingWithoutAFlagModifierAtAMarkingLevel) {
+    for (int change = 0; change < 3; ++change) {
+        SetUp();
+        node->hasModifierStack = change != 0;
+        for (auto& m : node->modifiers) {
+            if (change == 1) m->name = "vezo zi!";
+            if (change == 2) m->level = 1;
+        }
+        const Blocks b = Read(engine, node, 7, 3);
+        EXPECT_EQ(MasksOf(b.vertices), Masks(7, 0)) << change;
+        EXPECT_EQ(MasksOf(b.faces), Masks(3, 0)) << change;
+    }
     EXPECT_EQ(engine.errorSet, 0);
 }
 
@@ -148,7 +122,7 @@ TEST(NodeFlagsStack, ANodeWithoutObjectReferenceIsReported) {
     const Blocks b = Read(engine, &node, 1, 1);
     EXPECT_STREQ(engine.errorText, "Could not get object reference for flag retrieval");
     EXPECT_STREQ(engine.errorCaption, "Internal Program Error");
-    EXPECT_TRUE(AllZero(b.vertices));
+    EXPECT_EQ(MasksOf(b.vertices), Masks{0});
 }
 
 }  // namespace
