@@ -44,7 +44,8 @@ public:
     // Shows Save As; on success path (kPathBufferSize bytes) holds the chosen
     // name cut at its first ".".
     int AskSaveFileName(HWND owner, char* path, const char* filter, const char* title);
-    // Frees vertices, faces, textures, skinBuffer and skinIndexBuffer, in that order.
+    // Frees vertices, faces, textures, skinBuffer and skinIndexBuffer, in that
+    // order, then the frame capture's scratch buffers a failed write may leave.
     void ReleaseExportBuffers();
 
     // --- Model files --------------------------------------------------------
