@@ -164,7 +164,6 @@ TEST(Md2Check, SoundModelsPassAndAreDecoded) {
     PutF32(b, static_cast<size_t>(Field(b, kOfsFrames)), -2.0f);  // frame 0's x scale
     const Md2Report report = Check(b);
     ASSERT_TRUE(report.headerRead);
-    for (int i = 0; i < 17; ++i) EXPECT_EQ(report.header.*md2check::kMd2HeaderFields[i].member, Field(b, HeaderSlot(i)));
     EXPECT_EQ(report.skinNames, std::vector<std::string>{"models/robot/skin0.pcx"});
     EXPECT_EQ(report.glFans, 2);
     EXPECT_EQ(report.glTriangles, 2);
@@ -207,9 +206,6 @@ const Defect kDefects[] = {
     {"bad ident", [](Bytes& b) { b[3] = '3'; }, kError, "header", "\"IDP3\", not \"IDP2\""},
     {"bad version", Set(kVersion, 7), kError, "header", "version is 7, not 8"},
     {"no vertices", Set(kNumXyz, 0), kError, "header", "num_xyz is 0"},
-    {"no st", Set(kNumSt, 0), kError, "header", "num_st is 0"},
-    {"no triangles", Set(kNumTris, 0), kError, "header", "num_tris is 0"},
-    {"no frames", Set(kNumFrames, 0), kError, "header", "num_frames is 0"},
     {"negative frames", Set(kNumFrames, -5), kError, "header", "num_frames is -5"},
     {"no GL words", Set(kNumGlCmds, 0), kError, "header", "num_glcmds is 0"},
     {"too many skins", Set(kNumSkins, 33), kError, "header", "MAX_MD2SKINS"},
@@ -218,7 +214,6 @@ const Defect kDefects[] = {
     {"wrong frame size", Set(kFrameSize, 44), kError, "header", "framesize is 44"},
     {"misaligned offset", Set(kOfsTris, 158), kError, "header", "ofs_tris 158 is not 4-byte aligned"},
     {"offset outside the file", Set(kOfsGlCmds, 476), kError, "header", "lies outside the file"},
-    {"negative offset", Set(kOfsSt, -4), kError, "header", "outside the file"},
     {"section in the header", Set(kOfsFrames, 40), kError, "header", "inside the 68-byte header"},
     {"ofs_end past the file", Set(kOfsEnd, 380), kError, "header", "ofs_end 380 lies past the end of the file (376"},
     {"section past ofs_end", Set(kOfsEnd, 292), kError, "GL commands", "past ofs_end"},
@@ -242,8 +237,6 @@ const Defect kDefects[] = {
      "strip of 4 vertices runs past the end of the list"},
     {"GL vertex index too big", [](Bytes& b) { PutI32(b, GlWord(b, 3), 4); }, kError, "word 0",
      "vertex 0 of the fan has index 4"},
-    {"GL vertex index negative", [](Bytes& b) { PutI32(b, GlWord(b, 19), -1); }, kError, "word 10",
-     "vertex 2 of the fan has index -1"},
     // One word shorter, and with a last vertex index of 0 where the terminator belongs.
     {"GL terminator swallowed", [](Bytes& b) { SetField(b, kNumGlCmds, 20); PutI32(b, GlWord(b, 19), 0); }, kError,
      "GL commands", "no terminating 0 follows"},
