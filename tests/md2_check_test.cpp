@@ -214,6 +214,7 @@ const Defect kDefects[] = {
     {"wrong frame size", Set(kFrameSize, 44), kError, "header", "framesize is 44"},
     {"misaligned offset", Set(kOfsTris, 158), kError, "header", "ofs_tris 158 is not 4-byte aligned"},
     {"offset outside the file", Set(kOfsGlCmds, 476), kError, "header", "lies outside the file"},
+    {"negative offset", Set(kOfsSt, -4), kError, "header", "ofs_st -4 lies outside the file"},
     {"section in the header", Set(kOfsFrames, 40), kError, "header", "inside the 68-byte header"},
     {"ofs_end past the file", Set(kOfsEnd, 380), kError, "header", "ofs_end 380 lies past the end of the file (376"},
     {"section past ofs_end", Set(kOfsEnd, 292), kError, "GL commands", "past ofs_end"},
@@ -237,6 +238,8 @@ const Defect kDefects[] = {
      "strip of 4 vertices runs past the end of the list"},
     {"GL vertex index too big", [](Bytes& b) { PutI32(b, GlWord(b, 3), 4); }, kError, "word 0",
      "vertex 0 of the fan has index 4"},
+    {"GL vertex index negative", [](Bytes& b) { PutI32(b, GlWord(b, 19), -1); }, kError, "word 10",
+     "vertex 2 of the fan has index -1"},
     // One word shorter, and with a last vertex index of 0 where the terminator belongs.
     {"GL terminator swallowed", [](Bytes& b) { SetField(b, kNumGlCmds, 20); PutI32(b, GlWord(b, 19), 0); }, kError,
      "GL commands", "no terminating 0 follows"},

@@ -26,23 +26,29 @@ using testing_files::WriteBytes;
 
 int32_t Field(const std::vector<uint8_t>& file, size_t offset) { return GetI32(file.data() + offset); }
 
-// The quad loses its last vertex and face after host time 0.
-void Shrink(TimeValue t, Mesh& m) {
-    if (t == 0) return;
-    m.verts.pop_back();
-    m.faces.pop_back();
-}
+using Spoil = std::function<void(QuakeExportUtility&, standin::SceneNode&)>;
 
-// A save that cannot write the whole model: how its utility is spoiled, what
-// it saves, and why it fails.
+// A save that cannot write the whole model: how its utility or its quad is
+// spoiled, what it saves, and why it fails.
 struct Refusal {
     const char* what;
-    std::function<void(QuakeExportUtility&, standin::SceneNode&)> spoil;
+    Spoil spoil;
     int32_t start, end;
     uint32_t first;
     float scale;
     const char* reason;
 };
+
+// After host frame `after`, the quad gains a loose vertex, or loses its last face.
+Spoil Reshape(int after, bool addVertex) {
+    return [=](QuakeExportUtility&, standin::SceneNode& quad) {
+        quad.deformAt = [=](TimeValue t, Mesh& m) {
+            if (t <= after * GetTicksPerFrame()) return;
+            if (addVertex) m.verts.emplace_back(1.0f, 2.0f, 3.0f);
+            else m.faces.pop_back();
+        };
+    };
+}
 
 class Md2WriterTest : public ::testing::Test {
 protected:
@@ -192,15 +198,16 @@ TEST_F(Md2WriterTest, OutputNameIsCutAtTheFirstDot) {
 
 TEST_F(Md2WriterTest, RefusedSavesLeaveNoNewFileBehind) {
     const Refusal cases[] = {
-        {"end beyond the list", [](QuakeExportUtility& u, standin::SceneNode&) { u.frameCount = 64; }, 60, 70, 0,
-         1.0f, "Frame range 60 to 70 lies outside"},
+        {"end at the list's end", [](QuakeExportUtility& u, standin::SceneNode&) { u.frameCount = 64; }, 60, 64, 0,
+         1.0f, "Frame range 60 to 64 lies outside"},
         {"no vertices", [](QuakeExportUtility& u, standin::SceneNode&) { u.vertexCount = 0; }, 0, 0, 0, 1.0f,
          "Nothing to write"},
         {"no skin page", [](QuakeExportUtility& u, standin::SceneNode&) { u.skinHeight = 0; }, 0, 0, 0, 1.0f,
          "Nothing to write"},
         {"past the float range", nullptr, 0, 0, 0, 3e38f, "beyond the float range"},
-        {"a mesh that changes", [](QuakeExportUtility&, standin::SceneNode& n) { n.deformAt = Shrink; }, 0, 3, 0,
-         1.0f, "Mesh changed"},
+        {"a vertex more while writing", Reshape(0, true), 0, 3, 0, 1.0f, "Mesh changed"},
+        // The new file is whole before its first frame is sampled again.
+        {"a face less once written", Reshape(197, false), 0, 0, 300, 1.0f, "4 vertices and 1 faces instead of 4 and 2"},
     };
     for (const Refusal& c : cases) {
         EXPECT_EQ(SaveSpoiled(c, "model"), 0) << c.what;
@@ -213,8 +220,7 @@ TEST_F(Md2WriterTest, RefusedUpdatesLeaveTheExistingFileUntouched) {
     const std::vector<uint8_t> before = Model("model");
     std::vector<Refusal> cases = {
         {"past the float range", nullptr, 1, 4, 0, 3e38f, "beyond the float range"},
-        {"a mesh that changes", [](QuakeExportUtility&, standin::SceneNode& n) { n.deformAt = Shrink; }, 2, 5, 3,
-         1.0f, "Mesh changed"},
+        {"a mesh that changes", Reshape(0, true), 2, 5, 3, 1.0f, "Mesh changed"},
     };
     for (int32_t QuakeExportUtility::*count :
          {&QuakeExportUtility::vertexCount, &QuakeExportUtility::faceCount, &QuakeExportUtility::frameCount}) {
@@ -226,6 +232,14 @@ TEST_F(Md2WriterTest, RefusedUpdatesLeaveTheExistingFileUntouched) {
         EXPECT_EQ(SaveSpoiled(c, "model"), 0) << c.what;
         EXPECT_EQ(Model("model"), before) << c.what;
     }
+
+    // A frame offset past the end must not make the update write there.
+    std::vector<uint8_t> damaged = before;
+    damaged[56 + 1] = 0x2C;  // ofs_frames 116 -> 11380 (0x2C74)
+    WriteBytes(dir / "model.md2", damaged);
+    EXPECT_EQ(utility.SaveModel(PathOf("model"), 0, 0, 0, 1.0f), 0);
+    EXPECT_STREQ(utility.engine.errorText, "Existing model's frame section lies outside the file");
+    EXPECT_EQ(Model("model"), damaged);
 }
 
 TEST(Md2WriterFrame, AMinimumOfZeroIsTheFirstZeroWithItsSign) {

@@ -31,7 +31,7 @@ TEST(DumpMeshText, ListsEveryVertexAndFaceWithItsBitmap) {
     ExportFace faces[2];
     const uint32_t corners[2][3] = {{0, 2, 1}, {2, 1, 0}};
     for (int f = 0; f < 2; ++f) std::memcpy(faces[f].vertexIndex, corners[f], sizeof corners[f]);
-    faces[0].texture = &record;  // the other face has no bitmap, and no material line
+    faces[1].texture = &record;  // face 0 has no bitmap, and no material line
 
     ModelExporter engine;
     ASSERT_NE(engine.DumpMeshText("C:\\tris.asc", vertices, 3, faces, 2), 0);
@@ -45,8 +45,8 @@ TEST(DumpMeshText, ListsEveryVertexAndFaceWithItsBitmap) {
               "Vertex 2:  X:-1000.000000 Y:    3.000000 Z:    7.125000 U:-0.250000 V:0.000000\r\n"
               "Face list:\r\n"
               "Face 0:  A:0 B:2 C:1 AB:1 BC:1 CA:1\r\n"
-              "Material:\"skin.bmp\"\r\n"
-              "Face 1:  A:2 B:1 C:0 AB:1 BC:1 CA:1\r\n");
+              "Face 1:  A:2 B:1 C:0 AB:1 BC:1 CA:1\r\n"
+              "Material:\"skin.bmp\"\r\n");
     EXPECT_EQ(engine.errorSet, 0);
 }
 
