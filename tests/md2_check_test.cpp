@@ -135,13 +135,14 @@ Md2Report Check(const Bytes& b) { return md2check::CheckMd2Model(b.data(), b.siz
 std::string Describe(const Md2Report& report) {
     std::string text;
     for (const md2check::Finding& f : report.findings)
-        text += std::string(f.severity == Severity::Error ? "error: " : "warning: ") + f.where + ": " + f.message + "\n";
+        text += (f.severity == Severity::Error ? "error: " : "warning: ") + f.where + ": " + f.message + "\n";
     return text;
 }
 
 bool HasFinding(const Md2Report& report, Severity severity, const std::string& where, const std::string& text) {
     for (const md2check::Finding& f : report.findings)
-        if (f.severity == severity && f.where.find(where) != std::string::npos && f.message.find(text) != std::string::npos)
+        if (f.severity == severity && f.where.find(where) != std::string::npos &&
+            f.message.find(text) != std::string::npos)
             return true;
     return false;
 }
@@ -195,7 +196,9 @@ struct Defect {
 std::function<void(Bytes&)> Set(HeaderSlot slot, int32_t value) {
     return [=](Bytes& b) { SetField(b, slot, value); };
 }
-size_t FrameAt(const Bytes& b, int32_t f) { return static_cast<size_t>(Field(b, kOfsFrames) + Field(b, kFrameSize) * f); }
+size_t FrameAt(const Bytes& b, int32_t f) {
+    return static_cast<size_t>(Field(b, kOfsFrames) + Field(b, kFrameSize) * f);
+}
 size_t GlWord(const Bytes& b, int32_t i) { return static_cast<size_t>(Field(b, kOfsGlCmds) + 4 * i); }
 size_t Tris(const Bytes& b) { return static_cast<size_t>(Field(b, kOfsTris)); }
 

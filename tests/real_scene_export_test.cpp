@@ -34,16 +34,11 @@ const std::string kCharacter = std::string(VORN_SOURCE_DIR) + "/examples/charact
 
 // --- What Blender evaluated ----------------------------------------------------------------
 
-struct Corner {
-    size_t vertex;
-    double u, v;
-};
-
 struct BlenderObject {
     std::string name;
-    std::string picture;                       // the file of its material's image
-    std::vector<std::vector<Corner>> polygons;
-    std::vector<std::vector<Vec3>> positions;  // per frame, per vertex: world space, metres
+    std::string picture;                                   // the file of its material's image
+    std::vector<std::vector<std::array<double, 3>>> polygons;  // per corner: vertex, u, v
+    std::vector<std::vector<double>> positions;            // per frame, x y z per vertex: world space, metres
 };
 
 struct BlenderFixture {
@@ -61,19 +56,10 @@ const Reference& LoadReference() {
         const nlohmann::json j = nlohmann::json::parse(std::ifstream(kReal + "motion_reference.json"));
         Reference r;
         for (const auto& o : j.at("objects")) {
-            BlenderObject& object = r.objects[o.at("name").get<std::string>()];
-            object.name = o.at("name").get<std::string>();
-            object.picture = o.at("picture").get<std::string>();
-            for (const auto& polygon : o.at("polygons")) {
-                object.polygons.emplace_back();
-                for (const auto& c : polygon)
-                    object.polygons.back().push_back({c.at(0).get<size_t>(), c.at(1).get<double>(), c.at(2).get<double>()});
-            }
-            for (const auto& frame : o.at("positions")) {
-                object.positions.emplace_back();
-                for (size_t i = 0; i + 2 < frame.size(); i += 3)
-                    object.positions.back().push_back({frame[i].get<double>(), frame[i + 1].get<double>(), frame[i + 2].get<double>()});
-            }
+            const std::string name = o.at("name").get<std::string>();
+            r.objects[name] = {name, o.at("picture").get<std::string>(),
+                               o.at("polygons").get<std::vector<std::vector<std::array<double, 3>>>>(),
+                               o.at("positions").get<std::vector<std::vector<double>>>()};
         }
         for (const auto& [file, f] : j.at("fixtures").items())
             r.fixtures[file] = {f.at("objects").get<std::vector<std::string>>(), f.at("animated").get<bool>()};
@@ -88,8 +74,8 @@ struct BlenderVertex {
     const BlenderObject* object;
     size_t index;
     Vec3 At(size_t frame) const {
-        const Vec3& p = object->positions.at(frame).at(index);
-        return {-p[1], p[0], p[2]};
+        const std::vector<double>& p = object->positions.at(frame);
+        return {-p.at(3 * index + 1), p.at(3 * index), p.at(3 * index + 2)};
     }
 };
 
@@ -97,7 +83,7 @@ std::vector<BlenderVertex> VerticesOf(const BlenderFixture& fixture) {
     std::vector<BlenderVertex> out;
     for (const std::string& name : fixture.objects) {
         const BlenderObject& object = LoadReference().objects.at(name);
-        for (size_t i = 0; i < object.positions.at(0).size(); ++i) out.push_back({&object, i});
+        for (size_t i = 0; i < object.positions.at(0).size() / 3; ++i) out.push_back({&object, i});
     }
     return out;
 }
@@ -138,9 +124,9 @@ Model Decode(const std::vector<uint8_t>& b, const md2check::Md2Header& h) {
         Frame frame;
         for (size_t k = 0; k < 3; ++k) frame.scale[k] = f32(at + 4 * k);
         for (size_t v = 0; v < static_cast<size_t>(h.numXyz); ++v) {
-            Vec3 x;
-            for (size_t k = 0; k < 3; ++k) x[k] = b[at + 40 + 4 * v + k] * static_cast<double>(frame.scale[k]) + f32(at + 12 + 4 * k);
-            frame.vertices.push_back(x);
+            Vec3& x = frame.vertices.emplace_back();
+            for (size_t k = 0; k < 3; ++k)
+                x[k] = b[at + 40 + 4 * v + k] * static_cast<double>(frame.scale[k]) + f32(at + 12 + 4 * k);
         }
         m.frames.push_back(frame);
     }
@@ -233,12 +219,12 @@ void ExpectCornersOnBlenderTexels(const Model& model, const std::vector<BlenderV
         const std::array<uint16_t, 6>& tri = model.triangles[i];
         const BlenderObject* object = blender.at(match.at(tri[0])).object;
         // The polygon holding all three corners (polygons share at most an edge).
-        const std::vector<Corner>* polygon = nullptr;
-        for (const std::vector<Corner>& p : object->polygons) {
+        const std::vector<std::array<double, 3>>* polygon = nullptr;
+        for (const auto& p : object->polygons) {
             int found = 0;
             for (size_t k = 0; k < 3; ++k) {
                 const BlenderVertex& b = blender.at(match.at(tri[k]));
-                for (const Corner& c : p) found += b.object == object && c.vertex == b.index;
+                for (const auto& c : p) found += b.object == object && c[0] == b.index;
             }
             if (found == 3) polygon = &p;
         }
@@ -247,14 +233,15 @@ void ExpectCornersOnBlenderTexels(const Model& model, const std::vector<BlenderV
         if (!picture.width) picture = ReadPicture(kReal + object->picture);
         ASSERT_GT(picture.width, 0) << object->picture;
         for (size_t k = 0; k < 3; ++k) {
-            for (const Corner& c : *polygon) {
-                if (c.vertex != blender.at(match.at(tri[k])).index) continue;
-                const double x = c.u * picture.width, y = c.v * picture.height;
+            for (const auto& c : *polygon) {
+                if (c[0] != blender.at(match.at(tri[k])).index) continue;
+                const double x = c[1] * picture.width, y = c[2] * picture.height;
                 ASSERT_TRUE(x == std::floor(x) && y == std::floor(y)) << object->name << ": a UV off the texel corners";
                 const auto& st = model.st.at(tri[3 + k]);
                 landings.push_back({object, static_cast<int>(x), static_cast<int>(y), st[0], st[1]});
-                auto [edge, fresh] = farEdge.emplace(object->picture, std::array<int, 2>{landings.back().x, landings.back().y});
-                edge->second = {std::max(edge->second[0], landings.back().x), std::max(edge->second[1], landings.back().y)};
+                const Landing& l = landings.back();
+                auto edge = farEdge.emplace(object->picture, std::array<int, 2>{l.x, l.y}).first;
+                edge->second = {std::max(edge->second[0], l.x), std::max(edge->second[1], l.y)};
             }
         }
     }
@@ -337,8 +324,9 @@ TEST_P(BlenderFile, ExportsWhatBlenderEvaluatedAtEveryFrame) {
             const BlenderVertex& b = blender[match[v]];
             if (WithinOneStep(b.At(at), frame, v) || ++wrong > 3) continue;
             ADD_FAILURE() << "model frame " << f << ", " << b.object->name << " vertex " << b.index << ": Blender "
-                          << testing::PrintToString(b.At(at)) << ", decoded " << testing::PrintToString(frame.vertices[v])
-                          << ", steps " << testing::PrintToString(frame.scale);
+                          << testing::PrintToString(b.At(at)) << ", decoded "
+                          << testing::PrintToString(frame.vertices[v]) << ", steps "
+                          << testing::PrintToString(frame.scale);
         }
     }
 
@@ -349,7 +337,8 @@ TEST_P(BlenderFile, ExportsWhatBlenderEvaluatedAtEveryFrame) {
     ExpectCornersOnBlenderTexels(model, blender, match, skin);
 }
 
-INSTANTIATE_TEST_SUITE_P(Blender, BlenderFile, ::testing::Values("motion.gltf", "motion.fbx", "motion.dae", "motion.obj"),
+INSTANTIATE_TEST_SUITE_P(Blender, BlenderFile,
+                         ::testing::Values("motion.gltf", "motion.fbx", "motion.dae", "motion.obj"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              std::replace(name.begin(), name.end(), '.', '_');
@@ -381,8 +370,9 @@ TEST_F(RealSceneExport, PlaysTheNamedAnimationAtTheGivenRate) {
 
     const ProcessResult unknown = Run({"--animation", "walk", "-o", "never.md2", kCharacter});
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_NE(unknown.err.find("has no animation \"walk\" (it has \"stand\", \"run\", \"jump\", \"death1\", \"player\")"),
-              std::string::npos)
+    EXPECT_NE(
+        unknown.err.find("has no animation \"walk\" (it has \"stand\", \"run\", \"jump\", \"death1\", \"player\")"),
+        std::string::npos)
         << unknown.err;
     EXPECT_FALSE(Exists("never.md2"));
 }
