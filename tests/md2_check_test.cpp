@@ -49,24 +49,11 @@ int32_t Field(const Bytes& b, HeaderSlot slot) {
 }
 void SetField(Bytes& b, HeaderSlot slot, int32_t value) { PutI32(b, 4 * slot, value); }
 
+// A model's counts; its skin is 64 pixels wide.
 struct ModelShape {
-    int32_t vertices = 4;
-    int32_t triangles = 2;
-    int32_t texCoords = 6;
-    int32_t frames = 2;
-    int32_t skins = 1;
-    int32_t skinHeight = 32;
+    int32_t vertices = 4, triangles = 2, texCoords = 6, frames = 2, skins = 1, skinHeight = 32;
     size_t trailer = 0;  // bytes after ofs_end
 };
-
-ModelShape Shape(int32_t vertices, int32_t triangles, int32_t texCoords, int32_t frames) {
-    ModelShape s;
-    s.vertices = vertices;
-    s.triangles = triangles;
-    s.texCoords = texCoords;
-    s.frames = frames;
-    return s;
-}
 
 // Vertex bytes and frame boxes of the builder's frames.
 uint8_t VertexByte(int32_t frame, int32_t vertex, int axis) {
@@ -75,58 +62,59 @@ uint8_t VertexByte(int32_t frame, int32_t vertex, int axis) {
 float FrameScale(int32_t frame, int axis) { return 0.5f * static_cast<float>(axis + 1) + static_cast<float>(frame); }
 float FrameTranslate(int32_t frame, int axis) { return -10.0f + static_cast<float>(axis) - static_cast<float>(frame); }
 
-// A sound model of a 64-pixel-wide skin: header, skins, st, triangles,
-// frames, one fan per triangle and the closing 0, in that order.
-Bytes BuildModel(const ModelShape& shape) {
-    const int32_t frameSize = 40 + 4 * shape.vertices;
-    const int32_t glWords = 10 * shape.triangles + 1;
-    const int32_t ofsSt = 68 + 64 * shape.skins;
-    const int32_t ofsTris = ofsSt + 4 * shape.texCoords;
-    const int32_t ofsFrames = ofsTris + 12 * shape.triangles;
-    const int32_t ofsGlCmds = ofsFrames + frameSize * shape.frames;
-    const int32_t ofsEnd = ofsGlCmds + 4 * glWords;
-    Bytes b(static_cast<size_t>(ofsEnd) + shape.trailer, 0);
-    const int32_t header[17] = {('2' << 24) | ('P' << 16) | ('D' << 8) | 'I', 8, 64, shape.skinHeight, frameSize,
-                                shape.skins, shape.vertices, shape.texCoords, shape.triangles, glWords, shape.frames,
-                                68, ofsSt, ofsTris, ofsFrames, ofsGlCmds, ofsEnd};
-    for (int i = 0; i < 17; ++i) PutI32(b, 4 * i, header[i]);
-
-    for (int32_t i = 0; i < shape.skins; ++i)
-        std::snprintf(reinterpret_cast<char*>(&b[68 + 64 * i]), 64, "models/robot/skin%d.pcx", i);
-    for (int32_t i = 0; i < shape.texCoords; ++i) {
-        PutU16(b, ofsSt + 4 * i, static_cast<uint16_t>((i * 7) % 64));
-        PutU16(b, ofsSt + 4 * i + 2, static_cast<uint16_t>((i * 3) % shape.skinHeight));
+// A sound model: header, skins, st, triangles, frames, one fan per triangle
+// and the closing 0, in that order, then the trailer.
+Bytes BuildModel(const ModelShape& s) {
+    const int32_t frameSize = 40 + 4 * s.vertices, glWords = 10 * s.triangles + 1, ofsSt = 68 + 64 * s.skins;
+    const int32_t ofsTris = ofsSt + 4 * s.texCoords, ofsFrames = ofsTris + 12 * s.triangles;
+    const int32_t ofsGlCmds = ofsFrames + frameSize * s.frames, ofsEnd = ofsGlCmds + 4 * glWords;
+    Bytes b;
+    const auto i32 = [&](int32_t v) {
+        for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
+    };
+    const auto u16 = [&](int32_t v) { b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); };
+    const auto f32 = [&](float v) {
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        i32(static_cast<int32_t>(bits));
+    };
+    const auto name = [&](std::string text, size_t field) {
+        text.resize(field, '\0');
+        b.insert(b.end(), text.begin(), text.end());
+    };
+    for (int32_t v : {('2' << 24) | ('P' << 16) | ('D' << 8) | 'I', 8, 64, s.skinHeight, frameSize, s.skins, s.vertices,
+                      s.texCoords, s.triangles, glWords, s.frames, 68, ofsSt, ofsTris, ofsFrames, ofsGlCmds, ofsEnd})
+        i32(v);
+    for (int32_t i = 0; i < s.skins; ++i) name("models/robot/skin" + std::to_string(i) + ".pcx", 64);
+    for (int32_t i = 0; i < s.texCoords; ++i) {
+        u16((i * 7) % 64);
+        u16((i * 3) % s.skinHeight);
     }
-    auto corner = [&](int32_t tri, int k) { return (tri + k) % shape.vertices; };
-    for (int32_t t = 0; t < shape.triangles; ++t) {
+    for (int32_t t = 0; t < s.triangles; ++t) {
+        for (int k = 0; k < 3; ++k) u16((t + k) % s.vertices);
+        for (int k = 0; k < 3; ++k) u16((3 * t + k) % s.texCoords);
+    }
+    for (int32_t f = 0; f < s.frames; ++f) {
+        for (int axis = 0; axis < 3; ++axis) f32(FrameScale(f, axis));
+        for (int axis = 0; axis < 3; ++axis) f32(FrameTranslate(f, axis));
+        name((f < 10 ? "frame0" : "frame") + std::to_string(f), 16);
+        for (int32_t v = 0; v < s.vertices; ++v) {
+            for (int axis = 0; axis < 3; ++axis) b.push_back(VertexByte(f, v, axis));
+            b.push_back(static_cast<uint8_t>(v % 162));  // a light-normal index
+        }
+    }
+    for (int32_t t = 0; t < s.triangles; ++t) {
+        i32(-3);
         for (int k = 0; k < 3; ++k) {
-            PutU16(b, ofsTris + 12 * t + 2 * k, static_cast<uint16_t>(corner(t, k)));
-            PutU16(b, ofsTris + 12 * t + 6 + 2 * k, static_cast<uint16_t>((3 * t + k) % shape.texCoords));
+            f32(0.25f * static_cast<float>(k));
+            f32(0.5f);
+            i32((t + k) % s.vertices);
         }
     }
-    for (int32_t f = 0; f < shape.frames; ++f) {
-        const size_t at = static_cast<size_t>(ofsFrames) + static_cast<size_t>(frameSize) * f;
-        for (int axis = 0; axis < 3; ++axis) {
-            PutF32(b, at + 4 * axis, FrameScale(f, axis));
-            PutF32(b, at + 12 + 4 * axis, FrameTranslate(f, axis));
-        }
-        std::snprintf(reinterpret_cast<char*>(&b[at + 24]), 16, "frame%02d", f);
-        for (int32_t v = 0; v < shape.vertices; ++v) {
-            for (int axis = 0; axis < 3; ++axis) b[at + 40 + 4 * v + axis] = VertexByte(f, v, axis);
-            b[at + 40 + 4 * v + 3] = static_cast<uint8_t>(v % 162);
-        }
-    }
-    for (int32_t t = 0; t < shape.triangles; ++t) {
-        const size_t at = static_cast<size_t>(ofsGlCmds) + 40 * static_cast<size_t>(t);
-        PutI32(b, at, -3);
-        for (int k = 0; k < 3; ++k) {
-            PutF32(b, at + 4 + 12 * k, 0.25f * static_cast<float>(k));
-            PutF32(b, at + 8 + 12 * k, 0.5f);
-            PutI32(b, at + 12 + 12 * k, corner(t, k));
-        }
-    }
-    // The closing 0 is already there; the trailer is text the engine never reads.
-    for (size_t i = 0; i < shape.trailer; ++i) b[ofsEnd + i] = static_cast<uint8_t>('a' + i % 26);
+    i32(0);
+    // Text the engine never reads, as the exporter's credit line is.
+    for (size_t i = 0; i < s.trailer; ++i) b.push_back(static_cast<uint8_t>('a' + i % 26));
+    EXPECT_EQ(b.size(), static_cast<size_t>(ofsEnd) + s.trailer);
     return b;
 }
 
@@ -148,14 +136,10 @@ bool HasFinding(const Md2Report& report, Severity severity, const std::string& w
 }
 
 TEST(Md2Check, SoundModelsPassAndAreDecoded) {
-    ModelShape odd;
-    odd.trailer = 131;  // the exporter's trailer and credit line
-    odd.skins = 0;
-    ModelShape tallest;
-    tallest.skinHeight = 480;
-    // At Quake II's limits of vertices, triangles (and texture coordinates) and frames.
-    for (const ModelShape& shape : {ModelShape{}, odd, tallest, Shape(2048, 2, 6, 2), Shape(4, 4096, 2048, 2),
-                                    Shape(4, 2, 6, 512)}) {
+    // No skin and the exporter's trailer and credit line; the tallest skin; and
+    // Quake II's limits of vertices, triangles (and texture coordinates) and frames.
+    for (const ModelShape& shape : {ModelShape{}, ModelShape{4, 2, 6, 2, 0, 32, 131}, ModelShape{4, 2, 6, 2, 1, 480},
+                                    ModelShape{2048, 2, 6, 2}, ModelShape{4, 4096, 2048, 2}, ModelShape{4, 2, 6, 512}}) {
         const Md2Report report = Check(BuildModel(shape));
         EXPECT_TRUE(report.findings.empty()) << Describe(report);
         EXPECT_EQ(report.Passed(), 1);
@@ -247,10 +231,10 @@ const Defect kDefects[] = {
     {"GL terminator swallowed", [](Bytes& b) { SetField(b, kNumGlCmds, 20); PutI32(b, GlWord(b, 19), 0); }, kError,
      "GL commands", "no terminating 0 follows"},
     {"too many vertices", nullptr, kError, "header", "num_xyz is 2049: more vertices than Quake II's 2048 (MAX_VERTS)",
-     Shape(2049, 2, 6, 2)},
-    {"too many triangles", nullptr, kWarning, "header", "num_tris is 4097", Shape(4, 4097, 6, 2)},
-    {"too many st", nullptr, kWarning, "header", "num_st is 2049", Shape(4, 2, 2049, 2)},
-    {"too many frames", nullptr, kWarning, "header", "num_frames is 513", Shape(4, 2, 6, 513)},
+     ModelShape{2049, 2, 6, 2}},
+    {"too many triangles", nullptr, kWarning, "header", "num_tris is 4097", ModelShape{4, 4097, 6, 2}},
+    {"too many st", nullptr, kWarning, "header", "num_st is 2049", ModelShape{4, 2, 2049, 2}},
+    {"too many frames", nullptr, kWarning, "header", "num_frames is 513", ModelShape{4, 2, 6, 513}},
     {"st outside the skin", [](Bytes& b) { PutU16(b, static_cast<size_t>(Field(b, kOfsSt)) + 4, 65); }, kWarning,
      "texture coordinate 1", "(65, 3) lies outside the 64 x 32 skin"},
     {"GL triangles not the table's", Set(kNumTris, 1), kWarning, "GL commands",
@@ -281,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(Each, Md2Defect, testing::ValuesIn(kDefects), [](const 
 });
 
 TEST(Md2Check, ManyBadIndicesAreSummedUp) {
-    Bytes b = BuildModel(Shape(4, 10, 30, 2));
+    Bytes b = BuildModel(ModelShape{4, 10, 30, 2});
     for (size_t t = 0; t < 10; ++t) PutU16(b, Tris(b) + 12 * t, 9);
     const Md2Report report = Check(b);
     EXPECT_EQ(report.ErrorCount(), 4) << Describe(report);
