@@ -42,15 +42,11 @@ TEST(Md2Readback, IndependentLoaderSeesTheExportedMesh) {
             const unsigned corner = (k + 1) % 3;
             const unsigned index = mesh->mFaces[f].mIndices[k];
             const uint32_t vertex = utility.faces[f].vertexIndex[corner];
-            const aiVector3D p = mesh->mVertices[index];
-            EXPECT_NEAR(p.x, turned[vertex][0], 0.1f) << "face " << f << " corner " << k;
-            EXPECT_NEAR(p.y, turned[vertex][1], 0.1f) << "face " << f << " corner " << k;
-            EXPECT_NEAR(p.z, turned[vertex][2], 0.1f) << "face " << f << " corner " << k;
+            SCOPED_TRACE(::testing::Message() << "face " << f << " corner " << k);
+            for (int a = 0; a < 3; ++a) EXPECT_NEAR(mesh->mVertices[index][a], turned[vertex][a], 0.1f);
             const aiVector3D uv = mesh->mTextureCoords[0][index];
-            const float s = 8 + 64 * utility.faces[f].u[corner];
-            const float t = 4 + 32 * utility.faces[f].v[corner];
-            EXPECT_NEAR(uv.x, s / 72, 1e-4) << "face " << f << " corner " << k;
-            EXPECT_NEAR(uv.y, 1 - t / 36, 1e-4) << "face " << f << " corner " << k;
+            EXPECT_NEAR(uv.x, (8 + 64 * utility.faces[f].u[corner]) / 72, 1e-4);
+            EXPECT_NEAR(uv.y, 1 - (4 + 32 * utility.faces[f].v[corner]) / 36, 1e-4);
         }
     }
 }

@@ -2,9 +2,11 @@
 // frame-name import, all through the utility's operations on stand-in scenes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,30 @@ using testing_files::WriteBytes;
 
 int32_t Field(const std::vector<uint8_t>& file, size_t offset) { return GetI32(file.data() + offset); }
 
+using Spoil = std::function<void(QuakeExportUtility&, standin::SceneNode&)>;
+
+// A save that cannot write the whole model: how its utility or its quad is
+// spoiled, what it saves, and why it fails.
+struct Refusal {
+    const char* what;
+    Spoil spoil;
+    int32_t start, end;
+    uint32_t first;
+    float scale;
+    const char* reason;
+};
+
+// After host frame `after`, the quad gains a loose vertex, or loses its last face.
+Spoil Reshape(int after, bool addVertex) {
+    return [=](QuakeExportUtility&, standin::SceneNode& quad) {
+        quad.deformAt = [=](TimeValue t, Mesh& m) {
+            if (t <= after * GetTicksPerFrame()) return;
+            if (addVertex) m.verts.emplace_back(1.0f, 2.0f, 3.0f);
+            else m.faces.pop_back();
+        };
+    };
+}
+
 class Md2WriterTest : public ::testing::Test {
 protected:
     void SetUp() override { testing_scenes::PrepareExport(utility, *quad.host); }
@@ -33,9 +59,18 @@ protected:
         std::snprintf(path, sizeof path, "%s", (dir / base).c_str());
         return path;
     }
-
-    int SaveAll(const std::string& base, float scale = 1.0f) {
-        return utility.SaveModel(PathOf(base), 0, utility.frameCount - 1, 0, scale);
+    int SaveAll(const std::string& base) { return utility.SaveModel(PathOf(base), 0, utility.frameCount - 1, 0, 1.0f); }
+    std::vector<uint8_t> Model(const std::string& base) const { return ReadBytes(dir / (base + ".md2")); }
+    // Saves to base through a fresh utility over a fresh quad, spoiled as the case says.
+    int SaveSpoiled(const Refusal& c, const std::string& base) {
+        testing_scenes::QuadScene scene;
+        QuakeExportUtility u;
+        testing_scenes::PrepareExport(u, *scene.host);
+        if (c.spoil) c.spoil(u, *scene.quad);
+        const int saved = u.SaveModel(PathOf(base), c.start, c.end, c.first, c.scale);
+        EXPECT_NE(std::string(u.engine.errorText).find(c.reason), std::string::npos) << c.what << ": "
+                                                                                     << u.engine.errorText;
+        return saved;
     }
 
     TempDir dir;
@@ -45,10 +80,8 @@ protected:
 };
 
 TEST_F(Md2WriterTest, HeaderOffsetsFollowFromTheCounts) {
-    ASSERT_EQ(utility.vertexCount, 4);
-    ASSERT_EQ(utility.faceCount, 2);
     ASSERT_EQ(SaveAll("model"), 1);
-    const std::vector<uint8_t> file = ReadBytes(dir / "model.md2");
+    const std::vector<uint8_t> file = Model("model");
     ASSERT_GE(file.size(), 68u);
     EXPECT_EQ(std::memcmp(file.data(), "IDP2", 4), 0);
     const struct {
@@ -66,22 +99,13 @@ TEST_F(Md2WriterTest, HeaderOffsetsFollowFromTheCounts) {
     for (char c : credit) EXPECT_TRUE(c >= 0x20 && c < 0x7F);
 }
 
-TEST_F(Md2WriterTest, TextureCoordinatesTrianglesAndFansPointIntoThePage) {
+// The texture coordinates and triangles are read back in md2_readback_test.
+TEST_F(Md2WriterTest, GlCommandsFanEachFaceOverThePage) {
     ASSERT_EQ(SaveAll("model"), 1);
-    const std::vector<uint8_t> file = ReadBytes(dir / "model.md2");
-    // Face 0 is (0,0) (1,0) (1,1) on a 64 x 32 image placed at 8, 4; face 1 is (0,0) (1,1) (0,1).
-    const int16_t st[6][2] = {{8, 4}, {72, 4}, {72, 36}, {8, 4}, {72, 36}, {8, 36}};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(static_cast<int16_t>(GetU16(file.data() + 68 + 4 * i)), st[i][0]) << "corner " << i;
-        EXPECT_EQ(static_cast<int16_t>(GetU16(file.data() + 70 + 4 * i)), st[i][1]) << "corner " << i;
-    }
-    // Corners 0, 2, 1 in both the vertex and the texture-coordinate indices.
-    const uint16_t tris[2][6] = {{0, 2, 1, 0, 2, 1}, {0, 3, 2, 3, 5, 4}};
-    for (int i = 0; i < 2; ++i) {
-        for (int k = 0; k < 6; ++k) EXPECT_EQ(GetU16(file.data() + 92 + 12 * i + 2 * k), tris[i][k]);
-    }
+    const std::vector<uint8_t> file = Model("model");
     const size_t gl = static_cast<size_t>(Field(file, 60));
     EXPECT_EQ(Field(file, gl), -3);
+    // Face 0 is (0,0) (1,0) (1,1) on a 64 x 32 image placed at 8, 4 of a 72 x 36 page; corners 0, 2, 1.
     const float fan0[3][2] = {{8.0f / 72, 4.0f / 36}, {72.0f / 72, 36.0f / 36}, {72.0f / 72, 4.0f / 36}};
     const int32_t fanVertices[3] = {0, 2, 1};
     for (int k = 0; k < 3; ++k) {
@@ -95,15 +119,11 @@ TEST_F(Md2WriterTest, TextureCoordinatesTrianglesAndFansPointIntoThePage) {
 
 TEST_F(Md2WriterTest, FramesAreTurnedBoxedAndQuantised) {
     ASSERT_EQ(SaveAll("model"), 1);
-    const std::vector<uint8_t> file = ReadBytes(dir / "model.md2");
+    const std::vector<uint8_t> file = Model("model");
     const size_t frame0 = 116;
     // Turned (x, y, z) -> (-y, x, z): x spans -20..0, y 0..10, z is flat.
-    EXPECT_EQ(GetF32(file.data() + frame0 + 0), static_cast<float>(20.0f * 0.004));
-    EXPECT_EQ(GetF32(file.data() + frame0 + 4), static_cast<float>(10.0f * 0.004));
-    EXPECT_EQ(GetF32(file.data() + frame0 + 8), 0.0f);
-    EXPECT_EQ(GetF32(file.data() + frame0 + 12), -20.0f);
-    EXPECT_EQ(GetF32(file.data() + frame0 + 16), 0.0f);
-    EXPECT_EQ(GetF32(file.data() + frame0 + 20), 0.0f);
+    const float box[6] = {static_cast<float>(20.0f * 0.004), static_cast<float>(10.0f * 0.004), 0, -20, 0, 0};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(GetF32(file.data() + frame0 + 4 * i), box[i]) << "scale, translate " << i;
     EXPECT_STREQ(reinterpret_cast<const char*>(file.data() + frame0 + 24), "stand01");
     // Vertex 0 at (0, 0) -> x 250, y 0; vertex 2 at (-20, 10) -> x 0, y 250. The flat axis gives 0.
     const uint8_t expected[4][4] = {{250, 0, 0, 0}, {250, 250, 0, 0}, {0, 250, 0, 0}, {0, 0, 0, 0}};
@@ -117,26 +137,16 @@ TEST_F(Md2WriterTest, FramesAreTurnedBoxedAndQuantised) {
     EXPECT_STREQ(reinterpret_cast<const char*>(file.data() + frame10 + 24), "stand11");
 }
 
-TEST_F(Md2WriterTest, AScaleFactorChangesOnlyScaleAndTranslate) {
-    ASSERT_EQ(SaveAll("one", 1.0f), 1);
-    ASSERT_EQ(SaveAll("two", 2.0f), 1);
-    const std::vector<uint8_t> one = ReadBytes(dir / "one.md2");
-    const std::vector<uint8_t> two = ReadBytes(dir / "two.md2");
-    ASSERT_EQ(one.size(), two.size());
-    for (int f = 0; f < 198; ++f) {
-        const size_t at = 116 + 56 * static_cast<size_t>(f);
-        EXPECT_EQ(GetF32(two.data() + at), 2 * GetF32(one.data() + at));
-        EXPECT_EQ(GetF32(two.data() + at + 12), 2 * GetF32(one.data() + at + 12));
-        EXPECT_EQ(std::memcmp(one.data() + at + 24, two.data() + at + 24, 32), 0) << "frame " << f;
-    }
-}
-
+// An update writes frames and nothing else: not even a skin layout that changed.
 TEST_F(Md2WriterTest, UpdateRewritesOnlyTheChosenRange) {
     ASSERT_EQ(SaveAll("model"), 1);
-    const std::vector<uint8_t> before = ReadBytes(dir / "model.md2");
+    const std::vector<uint8_t> before = Model("model");
+    utility.skinWidth = 128;
+    utility.skinHeight = 64;
+    utility.textures[0].placeX = 40;
     // Frame 5 now takes host frame 10.
     ASSERT_EQ(utility.SaveModel(PathOf("model"), 5, 5, 10, 1.0f), 1);
-    const std::vector<uint8_t> after = ReadBytes(dir / "model.md2");
+    const std::vector<uint8_t> after = Model("model");
     ASSERT_EQ(before.size(), after.size());
     const size_t frame5 = 116 + 5 * 56;
     const size_t frame10 = 116 + 10 * 56;
@@ -161,7 +171,7 @@ TEST_F(Md2WriterTest, ANewFileGetsTheBytesOfAWrittenThenUpdatedOne) {
         ASSERT_EQ(utility.SaveModel(PathOf("reused"), r.start, r.end, r.first, 1.0f), 1);
         ASSERT_EQ(utility.WriteNewModel(PathOf("captured"), 1.0f), 1);
         ASSERT_EQ(utility.SaveModel(PathOf("captured"), r.start, r.end, r.first, 1.0f), 1);
-        EXPECT_EQ(ReadBytes(dir / "reused.md2"), ReadBytes(dir / "captured.md2"));
+        EXPECT_EQ(Model("reused"), Model("captured"));
     }
 }
 
@@ -172,112 +182,67 @@ TEST_F(Md2WriterTest, ANewFileWithTheDefaultRangeCapturesEachFrameOnce) {
     EXPECT_EQ(quad.quad->evaluations, 2 * 198);
 }
 
-TEST_F(Md2WriterTest, ExistingModelKeepsItsSkinLayout) {
-    ASSERT_EQ(SaveAll("model"), 1);
-    const std::vector<uint8_t> before = ReadBytes(dir / "model.md2");
-    utility.skinWidth = 128;
-    utility.skinHeight = 64;
-    utility.textures[0].placeX = 40;
-    ASSERT_EQ(SaveAll("model"), 1);
-    EXPECT_EQ(ReadBytes(dir / "model.md2"), before);
-}
-
-TEST_F(Md2WriterTest, ExistingModelWithOtherCountsIsRefusedUnchanged) {
-    ASSERT_EQ(SaveAll("model"), 1);
-    const std::vector<uint8_t> before = ReadBytes(dir / "model.md2");
-    const struct {
-        int32_t vertexDelta, faceDelta, frameDelta;
-    } cases[] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
-    for (const auto& c : cases) {
-        QuakeExportUtility other;
-        testing_scenes::PrepareExport(other, *quad.host);
-        other.vertexCount += c.vertexDelta;
-        other.faceCount += c.faceDelta;
-        other.frameCount += c.frameDelta;
-        EXPECT_EQ(other.SaveModel(PathOf("model"), 0, 0, 0, 1.0f), 0);
-        EXPECT_EQ(ReadBytes(dir / "model.md2"), before);
-    }
-}
-
 TEST_F(Md2WriterTest, OutputNameIsCutAtTheFirstDot) {
     ASSERT_EQ(utility.SaveModel(PathOf("model.old.md2"), 0, 0, 0, 1.0f), 1);
-    EXPECT_TRUE(FileExists(dir / "model.md2"));
     EXPECT_STREQ(path, (dir / "model.md2").c_str());
     std::filesystem::create_directory(dir / "my.models");
     ASSERT_EQ(utility.SaveModel(PathOf("my.models/tris"), 0, 0, 0, 1.0f), 1);
     EXPECT_TRUE(FileExists(dir / "my.md2"));
     EXPECT_FALSE(FileExists(dir / "my.models/tris.md2"));
-}
 
-TEST_F(Md2WriterTest, EndBeyondTheFrameListIsRefusedBeforeWriting) {
-    utility.frameCount = 64;
-    EXPECT_EQ(utility.SaveModel(PathOf("model"), 60, 70, 0, 1.0f), 0);
-    EXPECT_FALSE(FileExists(dir / "model.md2"));
-    EXPECT_EQ(utility.engine.errorSet, 1);
-}
-
-TEST_F(Md2WriterTest, NameTooLongForItsExtensionIsRefused) {
     std::memset(path, 'a', kPathBufferSize - 3);
     path[kPathBufferSize - 3] = '\0';
     EXPECT_EQ(utility.SaveModel(path, 0, 0, 0, 1.0f), 0);
-    EXPECT_EQ(std::strlen(path), static_cast<size_t>(kPathBufferSize - 3));
+    EXPECT_EQ(std::strlen(path), static_cast<size_t>(kPathBufferSize - 3)) << "the name too long for .md2 is kept";
 }
 
-// A node whose mesh loses a vertex after host frame 0.
-class ShrinkingNode : public standin::SceneNode {
-public:
-    const ObjectState& EvalWorldState(TimeValue t, int) override {
-        Mesh m = mesh;
-        if (t > 0) {
-            m.verts.pop_back();
-            m.faces.pop_back();
-        }
-        object_ = std::make_unique<standin::SceneTriObject>(m, 16, false);
-        state_ = ObjectState(object_.get());
-        return state_;
+TEST_F(Md2WriterTest, RefusedSavesLeaveNoNewFileBehind) {
+    const Refusal cases[] = {
+        {"end at the list's end", [](QuakeExportUtility& u, standin::SceneNode&) { u.frameCount = 64; }, 60, 64, 0,
+         1.0f, "Frame range 60 to 64 lies outside"},
+        {"no vertices", [](QuakeExportUtility& u, standin::SceneNode&) { u.vertexCount = 0; }, 0, 0, 0, 1.0f,
+         "Nothing to write"},
+        {"no skin page", [](QuakeExportUtility& u, standin::SceneNode&) { u.skinHeight = 0; }, 0, 0, 0, 1.0f,
+         "Nothing to write"},
+        {"past the float range", nullptr, 0, 0, 0, 3e38f, "beyond the float range"},
+        {"a vertex more while writing", Reshape(0, true), 0, 3, 0, 1.0f, "Mesh changed"},
+        // The new file is whole before its first frame is sampled again.
+        {"a face less once written", Reshape(197, false), 0, 0, 300, 1.0f, "4 vertices and 1 faces instead of 4 and 2"},
+    };
+    for (const Refusal& c : cases) {
+        EXPECT_EQ(SaveSpoiled(c, "model"), 0) << c.what;
+        EXPECT_FALSE(FileExists(dir / "model.md2")) << c.what;
+    }
+}
+
+TEST_F(Md2WriterTest, RefusedUpdatesLeaveTheExistingFileUntouched) {
+    ASSERT_EQ(SaveAll("model"), 1);
+    const std::vector<uint8_t> before = Model("model");
+    std::vector<Refusal> cases = {
+        {"past the float range", nullptr, 1, 4, 0, 3e38f, "beyond the float range"},
+        {"a mesh that changes", Reshape(0, true), 2, 5, 3, 1.0f, "Mesh changed"},
+    };
+    for (int32_t QuakeExportUtility::*count :
+         {&QuakeExportUtility::vertexCount, &QuakeExportUtility::faceCount, &QuakeExportUtility::frameCount}) {
+        for (int delta : {-1, 1})
+            cases.push_back({"other counts", [=](QuakeExportUtility& u, standin::SceneNode&) { u.*count += delta; },
+                             0, 0, 0, 1.0f, "Existing model has"});
+    }
+    for (const Refusal& c : cases) {
+        EXPECT_EQ(SaveSpoiled(c, "model"), 0) << c.what;
+        EXPECT_EQ(Model("model"), before) << c.what;
     }
 
-private:
-    std::unique_ptr<standin::SceneTriObject> object_;
-    ObjectState state_;
-};
-
-TEST(Md2WriterChangingMesh, NewFileIsNotLeftBehindAndExistingFileIsUntouched) {
-    testing_scenes::QuadScene quad;
-    auto shrinking = std::make_unique<ShrinkingNode>();
-    shrinking->name = "Shrinking";
-    shrinking->selected = true;
-    shrinking->material = quad.quad->material;
-    shrinking->convertible = shrinking->hasMesh = true;
-    shrinking->mesh = quad.quad->mesh;
-    standin::SceneNode* node = quad.scene.root->AddChild(std::move(shrinking));
-    TempDir dir;
-    char path[kPathBufferSize];
-
-    QuakeExportUtility utility;
-    testing_scenes::PrepareExport(utility, *quad.host);
-    std::snprintf(path, sizeof path, "%s", (dir / "model").c_str());
-    EXPECT_EQ(utility.SaveModel(path, 0, 3, 0, 1.0f), 0);
-    EXPECT_FALSE(FileExists(dir / "model.md2"));
-    EXPECT_NE(std::string(utility.engine.errorText).find("Mesh changed"), std::string::npos);
-
-    // The same counts written by a scene without the shrinking node, then updated with it.
-    node->selected = false;
-    QuakeExportUtility steady;
-    testing_scenes::PrepareExport(steady, *quad.host);
-    std::snprintf(path, sizeof path, "%s", (dir / "model").c_str());
-    ASSERT_EQ(steady.SaveModel(path, 0, 0, 0, 1.0f), 1);
-    const std::vector<uint8_t> before = ReadBytes(dir / "model.md2");
-    node->selected = true;
-    quad.quad->selected = false;
-    QuakeExportUtility update;
-    testing_scenes::PrepareExport(update, *quad.host);
-    std::snprintf(path, sizeof path, "%s", (dir / "model").c_str());
-    EXPECT_EQ(update.SaveModel(path, 2, 5, 3, 1.0f), 0);
-    EXPECT_EQ(ReadBytes(dir / "model.md2"), before);
+    // A frame offset past the end must not make the update write there.
+    std::vector<uint8_t> damaged = before;
+    damaged[56 + 1] = 0x2C;  // ofs_frames 116 -> 11380 (0x2C74)
+    WriteBytes(dir / "model.md2", damaged);
+    EXPECT_EQ(utility.SaveModel(PathOf("model"), 0, 0, 0, 1.0f), 0);
+    EXPECT_STREQ(utility.engine.errorText, "Existing model's frame section lies outside the file");
+    EXPECT_EQ(Model("model"), damaged);
 }
 
-TEST(Md2WriterZeros, AMinimumOfZeroIsTheFirstZeroWithItsSign) {
+TEST(Md2WriterFrame, AMinimumOfZeroIsTheFirstZeroWithItsSign) {
     // Turned, x is -y: a world y of +0.0 gives -0.0 and one of -0.0 gives
     // +0.0 (a translation of -0.0 keeps the sign of a y made of -0.0 terms).
     // The box is that of a scan from the first vertex taking only strictly
@@ -297,7 +262,7 @@ TEST(Md2WriterZeros, AMinimumOfZeroIsTheFirstZeroWithItsSign) {
     EXPECT_EQ(GetF32(frame.data() + 0), static_cast<float>(7.0f * 0.004));
 }
 
-TEST(Md2WriterEmptyMesh, AFrameOfNoVerticesHasZeroScaleAndTranslate) {
+TEST(Md2WriterFrame, AFrameOfNoVerticesHasZeroScaleAndTranslate) {
     testing_scenes::QuadScene quad;
     quad.quad->mesh = Mesh();
     QuakeExportUtility utility;
@@ -306,42 +271,6 @@ TEST(Md2WriterEmptyMesh, AFrameOfNoVerticesHasZeroScaleAndTranslate) {
     ASSERT_EQ(utility.EncodeFrame(0, "empty", 1.0f, frame), 1);
     ASSERT_EQ(frame.size(), 40u);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(GetF32(frame.data() + 4 * i), 0.0f);
-}
-
-// Models no reader can use: no triangles, or frames whose box the floats
-// cannot hold. Neither leaves a new file behind nor touches an existing one.
-TEST(Md2WriterUnusableModel, EmptyMeshesAndInfiniteFramesAreRefused) {
-    const struct {
-        const char* what;
-        bool emptyMesh;
-        float scale;
-        const char* reason;
-    } cases[] = {
-        {"no vertices", true, 1.0f, "Nothing to write"},
-        {"scaled past the float range", false, 3e38f, "beyond the float range"},
-    };
-    for (const auto& c : cases) {
-        testing_scenes::QuadScene quad;
-        if (c.emptyMesh) quad.quad->mesh = Mesh();
-        QuakeExportUtility utility;
-        testing_scenes::PrepareExport(utility, *quad.host);
-        TempDir dir;
-        char path[kPathBufferSize];
-        std::snprintf(path, sizeof path, "%s", (dir / "model").c_str());
-        EXPECT_EQ(utility.SaveModel(path, 0, 0, 0, c.scale), 0) << c.what;
-        EXPECT_FALSE(FileExists(dir / "model.md2")) << c.what;
-        EXPECT_NE(std::string(utility.engine.errorText).find(c.reason), std::string::npos) << c.what;
-
-        if (c.emptyMesh) continue;
-        QuakeExportUtility steady;
-        testing_scenes::PrepareExport(steady, *quad.host);
-        std::snprintf(path, sizeof path, "%s", (dir / "model").c_str());
-        ASSERT_EQ(steady.SaveModel(path, 0, 0, 0, 1.0f), 1);
-        const std::vector<uint8_t> before = ReadBytes(dir / "model.md2");
-        std::snprintf(path, sizeof path, "%s", (dir / "model").c_str());
-        EXPECT_EQ(utility.SaveModel(path, 1, 4, 0, c.scale), 0) << c.what;
-        EXPECT_EQ(ReadBytes(dir / "model.md2"), before) << c.what;
-    }
 }
 
 // The frames of the bundled robot, byte for byte as an x86-64 build encodes
@@ -384,26 +313,7 @@ TEST(Md2WriterReferenceFrames, TheRobotsFramesAreTheReferenceBytes) {
 
 // --- Frame-name import -------------------------------------------------------
 
-class FrameImportTest : public Md2WriterTest {
-protected:
-    // A minimal model file: header with the given fields and frames of no vertices.
-    void WriteModel(const std::string& base, const char* ident, int32_t frames, const std::vector<std::string>& names,
-                    size_t cutAt = SIZE_MAX) {
-        std::vector<uint8_t> bytes(ident, ident + 4);
-        const int32_t fields[16] = {8, 8, 8, 40, 0, 0, 0, 0, 1, frames, 68, 68, 68, 68, 68, 68};
-        for (int32_t f : fields) PutI32(bytes, f);
-        for (const std::string& name : names) {
-            for (int i = 0; i < 24; ++i) bytes.push_back(0);
-            std::vector<uint8_t> field(16, 0);
-            std::memcpy(field.data(), name.data(), std::min<size_t>(name.size(), 16));
-            bytes.insert(bytes.end(), field.begin(), field.end());
-        }
-        if (cutAt < bytes.size()) bytes.resize(cutAt);
-        WriteBytes(dir / (base + ".md2"), bytes);
-    }
-};
-
-TEST_F(FrameImportTest, NamesAnExportWroteComeBackInOrder) {
+TEST_F(Md2WriterTest, ImportedFrameNamesAreThoseAnExportWrote) {
     std::strcpy(utility.frameNames[3], "custom");
     ASSERT_EQ(SaveAll("model"), 1);
     QuakeExportUtility fresh;
@@ -412,37 +322,47 @@ TEST_F(FrameImportTest, NamesAnExportWroteComeBackInOrder) {
     for (int i = 0; i < 198; ++i) EXPECT_STREQ(fresh.frameNames[i], utility.frameNames[i]) << i;
 }
 
-TEST_F(FrameImportTest, ShorterListsReplaceTheFirstSlots) {
-    WriteModel("zero", "IDP2", 0, {});
-    ASSERT_EQ(utility.ImportFrameNames(PathOf("zero")), 1);
-    EXPECT_EQ(utility.frameCount, 0);
-    EXPECT_STREQ(utility.frameNames[0], "stand01");  // slots past the count keep their old names
-
-    WriteModel("two", "IDP2", 2, {"walk1", "walk2"});
-    ASSERT_EQ(utility.ImportFrameNames(PathOf("two")), 1);
-    EXPECT_EQ(utility.frameCount, 2);
-    EXPECT_STREQ(utility.frameNames[1], "walk2");
-    EXPECT_STREQ(utility.frameNames[2], "stand03");
-}
-
-TEST_F(FrameImportTest, RefusedFilesLeaveTheListAsItWas) {
-    WriteModel("ident", "IDP3", 1, {"a"});
-    WriteModel("negative", "IDP2", -1, {});
-    WriteModel("toomany", "IDP2", 257, {});
-    WriteModel("short", "IDP2", 1, {"a"}, 40);
-    for (const char* base : {"ident", "negative", "toomany", "short", "missing"}) {
-        EXPECT_EQ(utility.ImportFrameNames(PathOf(base)), 0) << base;
-        EXPECT_EQ(utility.frameCount, 198) << base;
-        EXPECT_STREQ(utility.frameNames[0], "stand01") << base;
+// Header fields and 16-byte names of frames of no vertices, cut at cutAt bytes.
+std::vector<uint8_t> NamesModel(const char* ident, int32_t frames, const std::vector<std::string>& names,
+                                size_t cutAt = SIZE_MAX) {
+    std::vector<uint8_t> bytes(ident, ident + 4);
+    for (int32_t f : {8, 8, 8, 40, 0, 0, 0, 0, 1, frames, 68, 68, 68, 68, 68, 68}) PutI32(bytes, f);
+    for (const std::string& name : names) {
+        std::vector<uint8_t> frame(40, 0);
+        std::memcpy(frame.data() + 24, name.data(), std::min<size_t>(name.size(), 16));
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
     }
+    if (cutAt < bytes.size()) bytes.resize(cutAt);
+    return bytes;
 }
 
-TEST_F(FrameImportTest, UnterminatedNamesAndMissingFramesStaySafe) {
-    WriteModel("long", "IDP2", 2, {"abcdefghijklmnopqrstuvwxyz", "second"}, 68 + 40 + 20);
-    ASSERT_EQ(utility.ImportFrameNames(PathOf("long")), 1);
-    EXPECT_EQ(utility.frameCount, 2);
-    EXPECT_STREQ(utility.frameNames[0], "abcdefghijklmno");
-    EXPECT_STREQ(utility.frameNames[1], "");
+// A shorter list replaces the first slots; a refused file leaves the list of
+// 198 as it was; a name without a zero gives 15 characters, a cut frame none.
+TEST_F(Md2WriterTest, ImportedNamesReplaceTheFirstSlotsOrNothing) {
+    const struct {
+        const char* base;
+        std::vector<uint8_t> file;
+        int result;
+        int32_t count;
+        std::vector<std::string> first;
+    } cases[] = {
+        {"zero", NamesModel("IDP2", 0, {}), 1, 0, {"stand01"}},
+        {"two", NamesModel("IDP2", 2, {"walk1", "walk2"}), 1, 2, {"walk1", "walk2", "stand03"}},
+        {"long", NamesModel("IDP2", 2, {"abcdefghijklmnopqrstuvwxyz", "second"}, 68 + 40 + 20), 1, 2,
+         {"abcdefghijklmno", "", "stand03"}},
+        {"ident", NamesModel("IDP3", 1, {"a"}), 0, 198, {"stand01"}},
+        {"negative", NamesModel("IDP2", -1, {}), 0, 198, {"stand01"}},
+        {"toomany", NamesModel("IDP2", 257, {}), 0, 198, {"stand01"}},
+        {"short", NamesModel("IDP2", 1, {"a"}, 40), 0, 198, {"stand01"}},
+        {"missing", {}, 0, 198, {"stand01"}},
+    };
+    for (const auto& c : cases) {
+        QuakeExportUtility u;
+        if (!c.file.empty()) WriteBytes(dir / (std::string(c.base) + ".md2"), c.file);
+        EXPECT_EQ(u.ImportFrameNames(PathOf(c.base)), c.result) << c.base;
+        EXPECT_EQ(u.frameCount, c.count) << c.base;
+        for (size_t i = 0; i < c.first.size(); ++i) EXPECT_STREQ(u.frameNames[i], c.first[i].c_str()) << c.base;
+    }
 }
 
 }  // namespace
