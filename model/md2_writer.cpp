@@ -213,7 +213,12 @@ int WriteModelFile(QuakeExportUtility& u, char* path, float scale, std::vector<u
     u.frameFaces = nullptr;
 
     std::FILE* file = OpenHostFile(path, "wb");
-    if (!file) return 0;
+    if (!file) {
+        char text[ModelExporter::kErrorTextSize];
+        std::snprintf(text, sizeof text, "Could not open %s for writing", path);
+        u.engine.LatchError(text, kFileError);
+        return 0;
+    }
     const bool written = WriteAll(file, out);
     if (std::fclose(file) != 0 || !written) {
         RemoveHostFile(path);
@@ -342,7 +347,11 @@ int QuakeExportUtility::SaveModel(char* path, int32_t startIndex, int32_t endInd
         if (!WriteModelFile(*this, path, scale, newFile)) return 0;
         created = true;
         file = OpenHostFile(path, "r+b");
-        if (!file) return 0;
+        if (!file) {
+            RemoveHostFile(path);
+            engine.LatchError("Could not open the new model file again to write its frames", kFileError);
+            return 0;
+        }
     }
     auto giveUp = [&](int result) {
         std::fclose(file);
@@ -410,7 +419,10 @@ int QuakeExportUtility::SaveModel(char* path, int32_t startIndex, int32_t endInd
         }
         if (!EncodeFrame(t, frameNames[i], scale, frames)) return giveUp(0);
     }
-    if (std::fseek(file, static_cast<long>(first), SEEK_SET) != 0) return giveUp(0);
+    if (std::fseek(file, static_cast<long>(first), SEEK_SET) != 0) {
+        engine.LatchError("Could not reach the model's frames in the file", kFileError);
+        return giveUp(0);
+    }
     const bool written = WriteAll(file, frames);
     delete[] frameVertices;
     frameVertices = nullptr;

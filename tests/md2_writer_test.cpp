@@ -213,6 +213,8 @@ TEST_F(Md2WriterTest, RefusedSavesLeaveNoNewFileBehind) {
         EXPECT_EQ(SaveSpoiled(c, "model"), 0) << c.what;
         EXPECT_FALSE(FileExists(dir / "model.md2")) << c.what;
     }
+    const Refusal noFolder = {"a folder that is not there", nullptr, 0, 0, 0, 1.0f, "Could not open"};
+    EXPECT_EQ(SaveSpoiled(noFolder, "no_such_folder/model"), 0);
 }
 
 TEST_F(Md2WriterTest, RefusedUpdatesLeaveTheExistingFileUntouched) {

@@ -108,7 +108,8 @@ TEST_F(Md2Export, ShowsEveryFailureAndStopsWithStatusOne) {
              "md2export: detail: File Error: Existing model has 2 triangles, 4 vertices and 198 frames; "
              "the export has 4, 8 and 198\n"},
         {{"-o", "nowhere/box.md2", "box.json"},
-         "md2export: warning: the model: the folder \"nowhere\" does not exist\n" + std::string(kCannotSaveModel)},
+         "md2export: warning: the model: the folder \"nowhere\" does not exist\n" + std::string(kCannotSaveModel) +
+             "md2export: detail: File Error: Could not open nowhere/box.md2 for writing\n"},
         {{"--pcx", "--skin-name", "nowhere/skin", "-o", "skinless.md2", "box.json"},
          "md2export: warning: the skin: the folder \"nowhere\" does not exist\nFile Error: Cannot save PCX image\n"},
     };
