@@ -29,7 +29,8 @@ done
 export DEBIAN_FRONTEND=noninteractive
 if ((${#missing[@]})); then
   echo "windows: installing ${missing[*]}"
-  apt-get update -qq
+  # A foreign architecture's index that fails to fetch must not stop the rest.
+  apt-get update -qq || true
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 if [[ ! -x /usr/lib/wine/wine ]]; then
