@@ -53,6 +53,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# A Wine server left running by an earlier run without a display (CTest's)
+# would serve this run too, and no window could be created.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+
 # A display number nobody uses.
 display=90
 while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
