@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <random>
 #include <stdexcept>
 
@@ -184,17 +182,6 @@ void PrepareExport(QuakeExportUtility& utility, ToriScene& tori) {
         utility.skinHeight = std::max(utility.skinHeight, r.placeY + r.placeHeight);
     }
     utility.skinWidth = (utility.skinWidth + 3) & ~3;
-}
-
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorn-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-    path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
 }
 
 }  // namespace bench

@@ -38,17 +38,4 @@ struct ToriScene {
 // them on the page, and fixes the page size.
 void PrepareExport(QuakeExportUtility& utility, ToriScene& tori);
 
-// A folder under the system's temporary folder, removed with its contents.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 }  // namespace bench

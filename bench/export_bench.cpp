@@ -16,6 +16,7 @@
 #include "standin/host/host_files.h"
 #include "standin/host/json_scene_loader.h"
 #include "standin/windows/window_standin.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ void BM_RunExport(benchmark::State& state) {
         return;
     }
     standin::StandinHost host(&scene);
-    bench::TempFolder folder;
+    testing_files::TempDir folder;
     standin::SetDriveFolder('C', folder.path());
     QuakeExportUtility utility;
     utility.hostInterface = &host;

@@ -13,6 +13,7 @@
 #include "bench/bench_scenes.h"
 #include "export/quake_export_utility.h"
 #include "skin/skin_palette.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -151,7 +152,7 @@ BENCHMARK(BM_QuantizeSkinFullSearch)->Unit(benchmark::kMillisecond);
 void BM_WritePcxSkin(benchmark::State& state) {
     FullSkin skin;
     skin.utility.QuantizeSkin();
-    bench::TempFolder folder;
+    testing_files::TempDir folder;
     char name[kTextBufferSize];
     for (auto _ : state) {
         std::snprintf(name, sizeof name, "%s/skin", folder.path().c_str());
@@ -185,7 +186,7 @@ void WriteNewModels(benchmark::State& state, bench::ToriScene& tori, int32_t fra
     QuakeExportUtility utility;
     bench::PrepareExport(utility, tori);
     if (frameCount) utility.frameCount = frameCount;
-    bench::TempFolder folder;
+    testing_files::TempDir folder;
     char path[kPathBufferSize];
     for (auto _ : state) {
         std::snprintf(path, sizeof path, "%s/model", folder.path().c_str());
@@ -214,7 +215,7 @@ void BM_SaveModelNewFile(benchmark::State& state) {
     bench::ToriScene tori(kLargePieces);
     QuakeExportUtility utility;
     bench::PrepareExport(utility, tori);
-    bench::TempFolder folder;
+    testing_files::TempDir folder;
     char path[kPathBufferSize];
     const std::string file = folder.path() + "/model.md2";
     for (auto _ : state) {
