@@ -22,6 +22,9 @@ public:
     // Every byte of a file; empty when it cannot be read.
     std::vector<unsigned char> Read(const std::string& name) const { return testing_files::ReadBytes(File(name)); }
     bool Exists(const std::string& name) const { return testing_files::FileExists(File(name)); }
+    // Makes name a link to a device that takes no bytes, as a full disk does;
+    // the reason when it cannot, else "".
+    std::string LinkToFullDevice(const std::string& name) const;
 
 private:
     testing_files::TempDir dir_;
