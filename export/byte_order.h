@@ -27,6 +27,17 @@ inline void PutF32(std::vector<uint8_t>& out, float v) {
     PutU32(out, bits);
 }
 
+// The same fields stored at p, into a buffer sized first and filled after.
+inline void StoreU32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+inline void StoreF32(uint8_t* p, float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    StoreU32(p, bits);
+}
+
 inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 inline uint32_t GetU32(const uint8_t* p) {

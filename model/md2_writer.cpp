@@ -90,20 +90,6 @@ void Bounds(const float* c, size_t n, float* least, float* greatest) {
     *greatest = hi[0];
 }
 
-// Little-endian fields stored at p: the frames are sized first and filled in place.
-void StoreU32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-void StoreF32(uint8_t* p, float v) {
-    uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    StoreU32(p, bits);
-}
-
 // A frame's 16-byte name field: the name cut to 15 characters, the rest zeros.
 void StoreFrameName(uint8_t* p, const char* name) {
     char field[kMd2FrameNameSize] = {};
