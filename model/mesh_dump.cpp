@@ -34,10 +34,7 @@ int ModelExporter::DumpMeshText(const char* path, const ExportVertex* vertices, 
                      static_cast<int>(f.vertexIndex[1]), static_cast<int>(f.vertexIndex[2]));
         if (f.texture) std::fprintf(file, "Material:\"%s\"\n", f.texture->image.Name());
     }
-    // A listing cut short by a failed write would mislead: it goes.
-    const bool failed = std::ferror(file) != 0;
-    if (std::fclose(file) != 0 || failed) {
-        RemoveHostFile(path);
+    if (!CloseWrittenFile(file, path)) {
         char text[kErrorTextSize];
         std::snprintf(text, sizeof text, "Could not write all of %s", path);
         LatchError(text, "File Error");

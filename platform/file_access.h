@@ -13,3 +13,14 @@ std::FILE* OpenHostFile(const char* path, const char* mode);
 
 // Removes a file the plug-in created; 1 when it is gone.
 int RemoveHostFile(const char* path);
+
+// Closes a file the plug-in has just written. One that a write or the close
+// failed on would be cut short, so it is removed: 0 then, else 1.
+inline int CloseWrittenFile(std::FILE* file, const char* path) {
+    const bool failed = std::ferror(file) != 0;
+    if (std::fclose(file) != 0 || failed) {
+        RemoveHostFile(path);
+        return 0;
+    }
+    return 1;
+}

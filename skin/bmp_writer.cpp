@@ -52,11 +52,5 @@ int QuakeExportUtility::WriteBmpSkin(char* skinName) {
     for (int32_t y = skinHeight - 1; y >= 0; --y) {
         std::fwrite(skinBuffer + static_cast<size_t>(y) * rowBytes, 1, static_cast<size_t>(rowBytes), file);
     }
-    // A skin cut short by a failed write is no skin: it goes.
-    const bool failed = std::ferror(file) != 0;
-    if (std::fclose(file) != 0 || failed) {
-        RemoveHostFile(skinName);
-        return 0;
-    }
-    return 1;
+    return CloseWrittenFile(file, skinName);
 }

@@ -319,11 +319,5 @@ int QuakeExportUtility::WritePcxSkin(char* skinName) {
         PutU8(file, colour.green);
         PutU8(file, colour.blue);
     }
-    // A skin cut short by a failed write is no skin: it goes.
-    const bool failed = std::ferror(file) != 0;
-    if (std::fclose(file) != 0 || failed) {
-        RemoveHostFile(skinName);
-        return 0;
-    }
-    return 1;
+    return CloseWrittenFile(file, skinName);
 }
