@@ -297,27 +297,14 @@ void PrintNotes(PanelUser& user) {
 
 // --- After the export ----------------------------------------------------------------------
 
-// A file the plug-in opened for writing during the export.
+// A file the plug-in replaced during the export.
 struct OpenedFile {
     std::string path;
-    bool truncated = false;  // opened to be written anew at least once
-    // For a file only updated: its size and modification time when it was
-    // opened (an open for update changes neither), to see whether it changed.
-    struct stat before {};
+    bool truncated = false;  // written anew at least once, not only updated
 };
 
-bool StatChanged(const struct stat& before, const std::string& path) {
-    struct stat now;
-    if (stat(path.c_str(), &now) != 0) return false;
-    return now.st_size != before.st_size || now.st_mtim.tv_sec != before.st_mtim.tv_sec ||
-           now.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
-}
-
-// What the export left: written anew, or changed by an update.
-bool LeftByExport(const OpenedFile& file) {
-    if (!IsRegularFile(file.path)) return false;  // written, then taken back by the plug-in
-    return file.truncated || StatChanged(file.before, file.path);
-}
+// What the export left: the file door reports only files it really replaced.
+bool LeftByExport(const OpenedFile& file) { return IsRegularFile(file.path); }
 
 struct OutputNames {
     std::string model;  // local paths
@@ -413,11 +400,7 @@ void RecordOpenedFile(std::vector<OpenedFile>& opened, const std::string& path, 
             return;
         }
     }
-    OpenedFile file;
-    file.path = path;
-    file.truncated = truncates;
-    stat(path.c_str(), &file.before);
-    opened.push_back(file);
+    opened.push_back(OpenedFile{path, truncates});
 }
 
 // Everything from the open panel on: the frame list, the fields, "Save md2".

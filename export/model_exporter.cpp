@@ -1,8 +1,12 @@
 #include "export/model_exporter.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <utility>
+
+#include "platform/file_access.h"
 
 namespace {
 
@@ -47,4 +51,10 @@ void ModelExporter::LatchError(const char* text, const char* caption) {
     CopyCut(errorText, sizeof errorText, text);
     CopyCut(errorCaption, sizeof errorCaption, caption);
     errorSet = 1;
+}
+
+void ModelExporter::LatchFileFailure(const char* format, const char* path) {
+    char what[kErrorTextSize];
+    std::snprintf(what, sizeof what, format, path ? path : "");
+    LatchError((std::string(what) + ": " + HostFileError()).c_str(), "File Error");
 }

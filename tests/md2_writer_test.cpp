@@ -240,7 +240,7 @@ TEST_F(Md2WriterTest, RefusedUpdatesLeaveTheExistingFileUntouched) {
     damaged[56 + 1] = 0x2C;  // ofs_frames 116 -> 11380 (0x2C74)
     WriteBytes(dir / "model.md2", damaged);
     EXPECT_EQ(utility.SaveModel(PathOf("model"), 0, 0, 0, 1.0f), 0);
-    EXPECT_STREQ(utility.engine.errorText, "Existing model's frame section lies outside the file");
+    EXPECT_NE(std::string(utility.engine.errorText).find("is damaged: its frame section"), std::string::npos);
     EXPECT_EQ(Model("model"), damaged);
 }
 

@@ -109,9 +109,10 @@ TEST_F(Md2Export, ShowsEveryFailureAndStopsWithStatusOne) {
              "the export has 4, 8 and 198\n"},
         {{"-o", "nowhere/box.md2", "box.json"},
          "md2export: warning: the model: the folder \"nowhere\" does not exist\n" + std::string(kCannotSaveModel) +
-             "md2export: detail: File Error: Could not open nowhere/box.md2 for writing\n"},
+             "md2export: detail: File Error: Could not open nowhere/box.md2 for writing: No such file or directory\n"},
         {{"--pcx", "--skin-name", "nowhere/skin", "-o", "skinless.md2", "box.json"},
-         "md2export: warning: the skin: the folder \"nowhere\" does not exist\nFile Error: Cannot save PCX image\n"},
+         "md2export: warning: the skin: the folder \"nowhere\" does not exist\nFile Error: Cannot save PCX image\n"
+         "md2export: detail: File Error: Could not open nowhere/skin.pcx for writing: No such file or directory\n"},
     };
     for (const Case& c : cases) {
         Args arguments = c.arguments;

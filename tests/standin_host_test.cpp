@@ -214,9 +214,11 @@ TEST(StandinHost, TellsItsObserversWhatThePluginAsks) {
     standin::SetWriteObserver([&opened](const std::string& path, const char* mode) {
         opened.push_back(path + " " + mode);
     });
-    for (const char* mode : {"wb", "wt", "r+b", "rb"}) {
-        if (std::FILE* f = OpenHostFile("C:\\out.bin", mode)) std::fclose(f);
+    for (const char* mode : {"wb", "wt", "r+b"}) {
+        if (std::FILE* f = OpenHostFile("C:\\out.bin", mode)) CloseWrittenFile(f);
     }
+    if (std::FILE* f = OpenHostFile("C:\\out.bin", "rb")) std::fclose(f);
+    if (std::FILE* f = OpenHostFile("C:\\out.bin", "wb")) DropWrittenFile(f);  // not replaced, not reported
     EXPECT_EQ(OpenHostFile("C:\\no_such_folder\\x.bin", "wb"), nullptr);  // not reported
     standin::SetWriteObserver(nullptr);
     const std::string out = folder.File("out.bin");

@@ -15,9 +15,16 @@ void SetDriveFolder(char drive, const std::string& folder);
 // any other path keeps its text, backslashes turned into '/'.
 std::string MapHostPath(const char* path);
 
-// Told the local path and the mode of every file the plug-in opens for
-// writing or updating (when the open succeeds), so that a command can say what
-// an export wrote. An empty function stops the reports.
+// Told the local path and the open mode of every file the plug-in has
+// replaced (CloseWrittenFile succeeded), so that a command can say what an
+// export wrote. An empty function stops the reports.
 void SetWriteObserver(std::function<void(const std::string& localPath, const char* mode)> observer);
+
+// Makes the file door fail as a full disk would, with error (an errno value),
+// at step `step` counted from now over every file written: each byte written
+// is a step, the flush to disk of a file another and its rename a third. A
+// negative step turns the fault off. For tests that break a write at every
+// point of it.
+void SetWriteFault(long step, int error);
 
 }  // namespace standin
