@@ -267,7 +267,10 @@ bool Prepare(WrittenFile& file, const char* mode) {
         errno = exists ? EEXIST : ENOENT;
         return false;
     }
-    if (::ftruncate(file.fd, 0) != 0) return false;
+    // What a killed writer left goes; an empty file is not truncated, which
+    // some file systems answer with a flush to disk at the close.
+    struct stat left;
+    if (::fstat(file.fd, &left) != 0 || (left.st_size != 0 && ::ftruncate(file.fd, 0) != 0)) return false;
     if (exists && ::fchmod(file.fd, st.st_mode & 07777) != 0) return false;
     return !update || CopyInto(file.target, file.fd);
 }
