@@ -12,9 +12,9 @@
 #include <cstring>
 #include <vector>
 
-#include "export/byte_order.h"
-#include "export/output_name.h"
-#include "export/quake_export_utility.h"
+#include "core/byte_order.h"
+#include "core/output_name.h"
+#include "core/quake_export_utility.h"
 #include "model/md2_format.h"
 #include "platform/file_access.h"
 
@@ -483,6 +483,7 @@ int QuakeExportUtility::SaveModel(char* path, int32_t startIndex, int32_t endInd
     // export write it between the two tries, its model is updated.
     for (int tries = 0; tries < 3; ++tries) {
         std::FILE* file = OpenHostFile(path, "r+b");
+        modelUpdated = file ? 1 : 0;
         if (file) return UpdateModel(*this, file, path, startIndex, endIndex, firstFrame, scale);
         if (errno != ENOENT) {
             engine.LatchFileFailure("Could not open the model %s to update it", path);

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "shell/export_panel.h"
 #include "shell/plugin_module.h"
 #include "shell/resources/resource_ids.h"
@@ -43,6 +43,7 @@ void ImportFrameList(HWND panel, QuakeExportUtility& utility) {
     if (!utility.AskSaveFileName(utility.panelWindow, path, kModelFileFilter, kSaveModelTitle)) return;
     if (!utility.ImportFrameNames(path)) {
         MessageBoxA(utility.panelWindow, "Cannot load new frame list", "File Error", MB_OK);
+        utility.ReportLatchedReason();
     }
     FillFrameList(panel, utility);
 }

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "standin/host/host_files.h"
 #include "support/image_files.h"
 #include "support/quad_scene.h"

@@ -20,20 +20,11 @@ std::map<char, std::string>& DriveFolders() {
     return folders;
 }
 
-std::function<void(const std::string&, const char*)>& WriteObserver() {
-    static std::function<void(const std::string&, const char*)> observer;
-    return observer;
-}
-
 // Steps left before the injected fault (negative: none), and its errno.
 std::atomic<long> faultStep{-1};
 std::atomic<int> faultError{0};
 
 }  // namespace
-
-void SetWriteObserver(std::function<void(const std::string& localPath, const char* mode)> observer) {
-    WriteObserver() = std::move(observer);
-}
 
 void SetWriteFault(long step, int error) {
     faultError = error;
@@ -131,7 +122,6 @@ struct WrittenFile {
     std::string local;      // the plug-in's path, mapped
     std::string target;     // what is replaced: local with its links followed
     std::string temporary;
-    std::string mode;
 };
 
 std::mutex openFilesMutex;
@@ -278,7 +268,6 @@ bool Prepare(WrittenFile& file, const char* mode) {
 std::FILE* OpenForWriting(const std::string& local, const char* mode) {
     auto file = std::make_unique<WrittenFile>();
     file->local = local;
-    file->mode = mode;
     file->text = std::strchr(mode, 't') != nullptr;
     if (!Prepare(*file, mode)) {
         const int error = errno;
@@ -337,14 +326,11 @@ int CloseWrittenFile(std::FILE* stream) {
         if (!error) SyncFolder(file->target);
     }
     file->finished = error == 0;
-    const std::string local = file->local;
-    const std::string mode = file->mode;
     std::fclose(stream);
     if (error) {
         Fail(error);
         return 0;
     }
-    if (standin::WriteObserver()) standin::WriteObserver()(local, mode.c_str());
     return 1;
 }
 

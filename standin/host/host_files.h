@@ -3,7 +3,6 @@
 // On Windows the plug-in opens files itself, and the mapping has no effect.
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace standin {
@@ -14,11 +13,6 @@ void SetDriveFolder(char drive, const std::string& folder);
 // The local path a plug-in path names: "C:\x\y.asc" becomes <folder of C>/x/y.asc;
 // any other path keeps its text, backslashes turned into '/'.
 std::string MapHostPath(const char* path);
-
-// Told the local path and the open mode of every file the plug-in has
-// replaced (CloseWrittenFile succeeded), so that a command can say what an
-// export wrote. An empty function stops the reports.
-void SetWriteObserver(std::function<void(const std::string& localPath, const char* mode)> observer);
 
 // Makes the file door fail as a full disk would, with error (an errno value),
 // at step `step` counted from now over every file written: each byte written
