@@ -25,7 +25,8 @@
 //   "wbx"         the same, but fails with EEXIST when the target exists;
 //   "r+b"         updates: reads and writes a copy of the file, failing with
 //                 ENOENT when there is none.
-// A target that exists and is no regular file (a device) is written in place.
+// A target that is a device is written in place, and counts as no file: it
+// is not updated ("r+b" fails with ENOENT) and "wbx" writes it.
 std::FILE* OpenHostFile(const char* path, const char* mode);
 
 // Ends a file opened for writing: its bytes go to disk and replace the target.

@@ -137,18 +137,20 @@ bool Prepare(WrittenFile& file, const char* mode) {
     const bool update = mode[0] == 'r';
     const bool exclusive = std::strchr(mode, 'x') != nullptr;
     const DWORD attributes = GetFileAttributesA(file.target.c_str());
+    // A device holds no file to update, and takes what is written as it comes.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DEVICE)) {
+        if (update) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return false;
+        }
+        file.inPlace = true;
+        file.handle = CreateFileA(file.target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return file.handle != INVALID_HANDLE_VALUE;
+    }
     if (attributes != INVALID_FILE_ATTRIBUTES && exclusive) {
         SetLastError(ERROR_FILE_EXISTS);
         return false;
-    }
-    const bool isFile = attributes != INVALID_FILE_ATTRIBUTES &&
-                        !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
-    if (attributes != INVALID_FILE_ATTRIBUTES && !isFile && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        file.inPlace = true;
-        file.handle = CreateFileA(file.target.c_str(), update ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
-        return file.handle != INVALID_HANDLE_VALUE;
     }
     file.temporary = file.target + ".partial";
     file.handle = LockTemporary(file.temporary);

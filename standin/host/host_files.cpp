@@ -234,14 +234,19 @@ bool Prepare(WrittenFile& file, const char* mode) {
     file.target = file.local;
     struct stat st;
     if (::stat(file.local.c_str(), &st) == 0) {
+        // A device holds no file to update, and takes what is written as it comes.
+        if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+            if (update) {
+                errno = ENOENT;
+                return false;
+            }
+            file.inPlace = true;
+            file.fd = ::open(file.local.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            return file.fd >= 0;
+        }
         if (exclusive) {
             errno = EEXIST;
             return false;
-        }
-        if (!S_ISREG(st.st_mode)) {
-            file.inPlace = true;
-            file.fd = ::open(file.local.c_str(), (update ? O_RDWR : O_WRONLY | O_TRUNC) | O_CLOEXEC);
-            return file.fd >= 0;
         }
         // A link stays a link: what it names is replaced.
         if (char* real = ::realpath(file.local.c_str(), nullptr)) {
