@@ -409,8 +409,8 @@ bool PrepareNames(const ExportOptions& options, PluginNames& names, std::string&
         return false;
     names.model = standin::MapHostPath(IntendedFileName(names.output, ".md2").c_str());
     if (options.listFrames || options.listNodes) return true;
-    if (!CheckModelIsAFile(names.output, error)) return false;
     if (!CheckPluginName("the model", names.output, ".md2", MAX_PATH, error) ||
+        !CheckModelIsAFile(names.output, error) ||
         !CheckPluginName("the skin name", names.skinName, ".bmp", kPanelTextCapacity, error))
         return false;
     WarnAboutMissingFolder("the model", names.model);
