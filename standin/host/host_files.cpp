@@ -23,6 +23,7 @@ std::map<char, std::string>& DriveFolders() {
 // Steps left before the injected fault (negative: none), and its errno.
 std::atomic<long> faultStep{-1};
 std::atomic<int> faultError{0};
+std::atomic<bool> syncToDisk{true};
 
 }  // namespace
 
@@ -30,6 +31,8 @@ void SetWriteFault(long step, int error) {
     faultError = error;
     faultStep = step;
 }
+
+void SetSyncToDisk(bool sync) { syncToDisk = sync; }
 
 void SetDriveFolder(char drive, const std::string& folder) {
     DriveFolders()[static_cast<char>(std::toupper(static_cast<unsigned char>(drive)))] = folder;
@@ -324,11 +327,11 @@ int CloseWrittenFile(std::FILE* stream) {
     int error = 0;
     if (std::fflush(stream) != 0 || std::ferror(stream)) error = file->error ? file->error : errno ? errno : EIO;
     if (!error && !file->inPlace) {
-        if (!TakeStep() || ::fsync(file->fd) != 0) error = errno;
+        if (!TakeStep() || (standin::syncToDisk && ::fsync(file->fd) != 0)) error = errno;
     }
     if (!error && !file->inPlace) {
         if (!TakeStep() || ::rename(file->temporary.c_str(), file->target.c_str()) != 0) error = errno;
-        if (!error) SyncFolder(file->target);
+        if (!error && standin::syncToDisk) SyncFolder(file->target);
     }
     file->finished = error == 0;
     std::fclose(stream);

@@ -21,4 +21,10 @@ std::string MapHostPath(const char* path);
 // point of it.
 void SetWriteFault(long step, int error);
 
+// Whether a written file is flushed to disk before it replaces its target (by
+// default it is). A kill of the writer leaves the old file or the new one
+// either way; the flush guards against losing the machine itself, and a fuzzer
+// that writes thousands of files a second can do without it.
+void SetSyncToDisk(bool sync);
+
 }  // namespace standin
