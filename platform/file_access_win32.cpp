@@ -10,6 +10,7 @@
 #include <io.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -176,10 +177,11 @@ void Abandon(WrittenFile& file) {
 bool Replace(const WrittenFile& file) {
     if (GetFileAttributesA(file.target.c_str()) != INVALID_FILE_ATTRIBUTES &&
         ReplaceFileA(file.target.c_str(), file.temporary.c_str(), nullptr,
-                     REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr))
+                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
         return true;
     // A new target, or one ReplaceFile cannot take while the temporary is
-    // open: the target's attributes go onto the temporary, which is renamed.
+    // open (or took away without putting the temporary there): the target's
+    // attributes, if it is still there, go onto the temporary, which is renamed.
     const DWORD attributes = GetFileAttributesA(file.target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES)
         SetFileAttributesA(file.temporary.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
