@@ -156,9 +156,15 @@ bool Prepare(WrittenFile& file, const char* mode) {
     file.temporary = file.target + ".partial";
     file.handle = LockTemporary(file.temporary);
     if (file.handle == INVALID_HANDLE_VALUE) return false;
-    const bool exists = GetFileAttributesA(file.target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const DWORD now = GetFileAttributesA(file.target.c_str());
+    const bool exists = now != INVALID_FILE_ATTRIBUTES;
     if ((exclusive && exists) || (update && !exists)) {
         SetLastError(exists ? ERROR_FILE_EXISTS : ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    // A read-only target is refused, as an open for writing refuses it.
+    if (exists && (now & FILE_ATTRIBUTE_READONLY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
     if (SetFilePointer(file.handle, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||

@@ -265,6 +265,9 @@ bool Prepare(WrittenFile& file, const char* mode) {
         errno = exists ? EEXIST : ENOENT;
         return false;
     }
+    // The rename would replace a file its owner made read-only: refused, as
+    // an open for writing refuses it.
+    if (exists && ::access(file.target.c_str(), W_OK) != 0) return false;
     // What a killed writer left goes; an empty file is not truncated, which
     // some file systems answer with a flush to disk at the close.
     struct stat left;
