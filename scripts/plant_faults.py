@@ -12,7 +12,7 @@ build/faults/faults.json). A fault that does not compile is "stillborn" and
 counts for nothing. The same seed plants the same faults in the same sources.
 
 `compare` says which faults OLD's suite caught that are not caught now: with
-one file, by the tests that still exist (a suite trimmed by deleting tests
+one file, by the tests that build/debug's suite still has (a suite trimmed by deleting tests
 catches exactly what its remaining tests caught); with two, by NEW's run.
 Exits 1 when any such fault is left.
 """
@@ -146,10 +146,14 @@ def run(args):
     print(json.dumps(counts))
 
 
-def current_tests():
-    configure()
-    listing = sh(["ctest", "--test-dir", BUILD, "-N"]).stdout
-    return set(re.findall(r"Test\s+#\d+: (.+)$", listing, re.M))
+def plain_name(test):
+    """A test's name without the parameter dump CTest may append to it."""
+    return test.split("  # GetParam()")[0].strip()
+
+
+def current_tests(build):
+    listing = sh(["ctest", "--test-dir", build, "-N"]).stdout
+    return {plain_name(t) for t in re.findall(r"Test\s+#\d+: (.+)$", listing, re.M)}
 
 
 def compare(args):
@@ -161,8 +165,8 @@ def compare(args):
             new = {r["id"]: r for r in json.load(f)["faults"]}
         lost = [r for r in killed_before if new.get(r["id"], {}).get("status") != "killed"]
     else:
-        tests = current_tests()
-        lost = [r for r in killed_before if not tests.intersection(r["killers"])]
+        tests = current_tests(args.tests_from)
+        lost = [r for r in killed_before if not tests.intersection(plain_name(k) for k in r["killers"])]
     gained = 0
     if args.new:
         gained = sum(1 for r in old["faults"] if r["status"] == "survived" and new.get(r["id"], {}).get("status") == "killed")
@@ -184,6 +188,8 @@ def main():
     c = sub.add_parser("compare")
     c.add_argument("old")
     c.add_argument("new", nargs="?")
+    c.add_argument("--tests-from", default=os.path.join(ROOT, "build", "debug"),
+                   help="a built tree whose tests count as the suite now (default build/debug)")
     args = parser.parse_args()
     if args.command == "run":
         os.makedirs(BUILD, exist_ok=True)
