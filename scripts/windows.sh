@@ -26,32 +26,33 @@ missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+if [[ ! -x /usr/lib/wine/wine ]]; then
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  # The GStreamer library Wine wants is named, since the resolver gives up on it.
+  missing+=(wine32:i386 libgstreamer-plugins-base1.0-0:i386)
+fi
 export DEBIAN_FRONTEND=noninteractive
 if ((${#missing[@]})); then
   echo "windows: installing ${missing[*]}"
   # A foreign architecture's index that fails to fetch must not stop the rest.
   apt-get update -qq || true
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
-if [[ ! -x /usr/lib/wine/wine ]]; then
-  echo "windows: installing wine32:i386 for the 32-bit programs"
-  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  apt-get update -qq || true
-  # The mirror's i386 security index often fails its hash check or lags the
-  # amd64 one, and a library built for both architectures must have the same
-  # version in both. Ranking the security suite below the main one for this
-  # install lets both architectures take the main suite's versions; the
-  # GStreamer library Wine wants is named, since the resolver gives up on it.
+  # A library built for both architectures must have the same version in
+  # both, and the mirror's i386 security index often fails its hash check or
+  # lags the amd64 one. For this install the main suite's versions win
+  # (priority above 1000 lets apt step an amd64 library back to them), so
+  # that 64-bit and 32-bit Wine stand side by side.
   prefs=$(mktemp)
   trap 'rm -f "$prefs"' EXIT
-  printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' >"$prefs"
-  apt-get install -y -qq --no-install-recommends -o Dir::Etc::Preferences="$prefs" \
-    wine32:i386 libgstreamer-plugins-base1.0-0:i386 >/dev/null
-  if [[ ! -x /usr/lib/wine/wine ]]; then
-    echo "windows: wine32:i386 could not be installed; the 32-bit build cannot be run" >&2
+  printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n\n' >"$prefs"
+  printf 'Package: *\nPin: release n=bookworm,l=Debian\nPin-Priority: 1001\n' >>"$prefs"
+  apt-get install -y -qq --no-install-recommends -o Dir::Etc::Preferences="$prefs" "${missing[@]}" >/dev/null
+fi
+for wine in /usr/lib/wine/wine /usr/lib/wine/wine64; do
+  if [[ ! -x $wine ]]; then
+    echo "windows: $wine is missing: 32-bit and 64-bit Wine could not be installed side by side" >&2
     exit 1
   fi
-fi
+done
 
 bash scripts/setup.sh debug
 presets=(win64 win32)
