@@ -363,7 +363,9 @@ void ListWrittenFiles(const std::vector<OpenedFile>& opened, const OutputNames& 
 }
 
 // md2check's findings on the written model, as warnings: the export stands.
-void CheckWrittenModel(const std::string& path) {
+// How the plain model looks in the game is what --game is for, so only a
+// finished model is judged on that.
+void CheckWrittenModel(const std::string& path, bool finished) {
     std::vector<uint8_t> bytes;
     std::string reason;
     if (!md2check::ReadModelFile(path, bytes, reason)) {
@@ -371,7 +373,10 @@ void CheckWrittenModel(const std::string& path) {
         return;
     }
     const md2check::Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
-    for (const md2check::Finding& f : report.findings) Warn(ForDisplay(path) + ": " + f.where + ": " + f.message);
+    for (const md2check::Finding& f : report.findings) {
+        if (finished || f.concern != md2check::Concern::Look)
+            Warn(ForDisplay(path) + ": " + f.where + ": " + f.message);
+    }
 }
 
 // --- The run ---------------------------------------------------------------------------
@@ -490,7 +495,7 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
     user.Close();
 
     if (!options.quiet) ListWrittenFiles(opened, names.local, list, start, end);
-    if (!failed) CheckWrittenModel(names.local.model);
+    if (!failed) CheckWrittenModel(names.local.model, false);
     return failed ? kExitFailed : kExitExported;
 }
 
