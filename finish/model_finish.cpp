@@ -434,7 +434,7 @@ FinishResult FinishModelBytes(const std::vector<uint8_t>& in, const FinishOption
             std::memcpy(field.data(), name.data(), name.size());
             m.skins.push_back(field);
         }
-        summary += Text("%lld skin names; ", static_cast<long long>(m.skins.size()));
+        summary += Text("skin names: %lld; ", static_cast<long long>(m.skins.size()));
     }
     if (options.normals) {
         ComputeNormals(m);
