@@ -145,6 +145,7 @@ std::string ReadGlTriangles(const Model& m, std::vector<GlVertex>& vertices, std
         return it->second;
     };
     const std::vector<uint32_t>& w = m.glCommands;
+    if (w.empty()) return "";  // none at all: the triangle table is drawn instead
     std::size_t pos = 0;
     while (pos < w.size()) {
         const int32_t count = static_cast<int32_t>(w[pos]);
