@@ -229,6 +229,24 @@ bool CheckPluginName(const std::string& what, const std::string& name, const cha
     return true;
 }
 
+// The plug-in's name for a file: name up to its first "." (anywhere in it).
+std::string CutAtFirstDot(const std::string& name) { return name.substr(0, name.find('.')); }
+
+// -o must name a model file: a folder, or a name that the plug-in's cut at
+// the first "." leaves without a file part, would give a hidden ".md2".
+bool CheckModelIsAFile(const std::string& output, std::string& error) {
+    std::string folder = output;
+    while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    if (folder.size() < output.size() || IsDirectory(standin::MapHostPath(output.c_str()))) {
+        error = "-o " + output + ": a folder; name the model file in it, such as " + folder + "/model.md2";
+        return false;
+    }
+    const std::string cut = CutAtFirstDot(output);
+    if (!cut.empty() && cut.back() != '/' && cut.back() != '\\') return true;
+    error = "-o " + output + ": the plug-in ends a file name at its first \".\", which leaves no file name here";
+    return false;
+}
+
 // Outputs into a folder that does not exist fail; say why before the plug-in does.
 void WarnAboutMissingFolder(const std::string& what, const std::string& localPath) {
     const std::string folder = FolderOf(localPath);
@@ -352,24 +370,32 @@ void ListWrittenFiles(const PluginReport& report, const std::vector<std::string>
     }
 }
 
-// md2check's findings on the written model, as warnings: the export stands.
-// How the plain model looks in the game is what --game is for, so only a
-// finished model is judged on that.
-void CheckWrittenModel(const std::string& path, bool finished, const std::string& pcx) {
+// md2check's findings on the written model. The file stays as the plug-in
+// wrote it, but one that md2info calls an error (Quake II would refuse or
+// misread it) fails the export; false then. How the plain model looks in the
+// game is what --game is for, so only a finished model is judged on that.
+bool CheckWrittenModel(const std::string& path, bool finished, const std::string& pcx) {
     std::vector<uint8_t> bytes;
     std::string reason;
     if (!md2check::ReadModelFile(path, bytes, reason)) {
         Warn("cannot check the model: " + reason);
-        return;
+        return true;
     }
     const md2check::Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
     md2check::Md2Report checked = report;
     if (finished && !pcx.empty() && md2check::ReadModelFile(pcx, bytes, reason))
         md2check::CheckSkinPicture(bytes.data(), bytes.size(), ForDisplay(pcx), checked);
     for (const md2check::Finding& f : checked.findings) {
-        if (finished || f.concern != md2check::Concern::Look)
-            Warn(ForDisplay(path) + ": " + f.where + ": " + f.message);
+        if (!finished && f.concern == md2check::Concern::Look) continue;
+        const std::string finding = ForDisplay(path) + ": " + f.where + ": " + f.message;
+        if (f.severity == md2check::Severity::Error) Complain("error: " + finding);
+        else Warn(finding);
     }
+    if (report.Passed()) return true;
+    const int errors = report.ErrorCount();
+    Complain(ForDisplay(path) + " is written, but Quake II cannot use it: " + std::to_string(errors) +
+             (errors == 1 ? " error" : " errors") + " above, as md2info reports them");
+    return false;
 }
 
 // --- Before and after the save: what the panel does not offer ----------------------------------
@@ -563,6 +589,7 @@ bool PrepareNames(const ExportOptions& options, PluginNames& names, std::string&
     names.model = standin::MapHostPath(IntendedFileName(names.output, ".md2").c_str());
     if (options.listFrames || options.listNodes) return true;
     if (!CheckPluginName("the model", names.output, ".md2", MAX_PATH, error) ||
+        !CheckModelIsAFile(names.output, error) ||
         !CheckPluginName("the skin name", names.skinName, ".bmp", kPanelTextCapacity, error))
         return false;
     WarnAboutMissingFolder("the model", names.model);
@@ -592,6 +619,28 @@ void WarnAboutCutNames(const PluginReport& report, const PluginNames& names) {
              Quoted(file.hostPath));
         if (what == "the skin name") break;  // both skins are cut alike
     }
+}
+
+// The detail of a failed export. The plug-in keeps only the first reason it
+// noted, and a listing or BMP skin that failed earlier (a full disk fails them
+// all) takes the place of the file whose failure stopped the export: that file
+// is named then.
+void ExplainFailure(const std::vector<ShownMessage>& shown, const PluginReport& report, const PluginNames& names) {
+    if (!report.reasonSet) return;
+    const std::string detail = report.caption + ": " + report.text;
+    std::string stopped;
+    for (const ShownMessage& m : shown) {
+        if (StartsWith(m.text, "Cannot save model")) stopped = CutAtFirstDot(names.output) + ".md2";
+        if (StartsWith(m.text, "Cannot save PCX image")) stopped = CutAtFirstDot(names.skinName) + ".pcx";
+    }
+    const std::string bmp = CutAtFirstDot(names.skinName) + ".bmp";
+    const bool bystander =
+        report.text.find("tris.asc") != std::string::npos || report.text.find(bmp) != std::string::npos;
+    if (stopped.empty() || !bystander || report.text.find(stopped) != std::string::npos) {
+        Complain("detail: " + detail);
+        return;
+    }
+    Complain("detail: " + stopped + " was not written; the first problem the plug-in noted was " + detail);
 }
 
 // Everything from the open panel on: the frame list, the fields, "Save md2".
@@ -671,7 +720,7 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
     if (!model) model = report.Find(kReportUpdatedModel);
     bool failed = !shown.empty();
     if (failed) {
-        if (report.reasonSet) Complain("detail: " + report.caption + ": " + report.text);
+        ExplainFailure(shown, report, names);
     } else if (!model) {
         Complain("the plug-in wrote no model");
         failed = true;
@@ -693,7 +742,7 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
     const PluginReport::File* pcx = report.Find(kReportWrotePcxSkin);
     const std::string pcxPath = pcx ? pcx->localPath : "";
     if (!failed && options.game) failed = !FinishForGame(options, model->localPath, pcxPath);
-    if (!failed) CheckWrittenModel(model->localPath, options.game, pcxPath);
+    if (!failed && !CheckWrittenModel(model->localPath, options.game, pcxPath)) failed = true;
     return failed ? kExitFailed : kExitExported;
 }
 

@@ -182,20 +182,6 @@ TEST_F(Md2WriterTest, ANewFileWithTheDefaultRangeCapturesEachFrameOnce) {
     EXPECT_EQ(quad.quad->evaluations, 2 * 198);
 }
 
-TEST_F(Md2WriterTest, OutputNameIsCutAtTheFirstDot) {
-    ASSERT_EQ(utility.SaveModel(PathOf("model.old.md2"), 0, 0, 0, 1.0f), 1);
-    EXPECT_STREQ(path, (dir / "model.md2").c_str());
-    std::filesystem::create_directory(dir / "my.models");
-    ASSERT_EQ(utility.SaveModel(PathOf("my.models/tris"), 0, 0, 0, 1.0f), 1);
-    EXPECT_TRUE(FileExists(dir / "my.md2"));
-    EXPECT_FALSE(FileExists(dir / "my.models/tris.md2"));
-
-    std::memset(path, 'a', kPathBufferSize - 3);
-    path[kPathBufferSize - 3] = '\0';
-    EXPECT_EQ(utility.SaveModel(path, 0, 0, 0, 1.0f), 0);
-    EXPECT_EQ(std::strlen(path), static_cast<size_t>(kPathBufferSize - 3)) << "the name too long for .md2 is kept";
-}
-
 TEST_F(Md2WriterTest, RefusedSavesLeaveNoNewFileBehind) {
     const Refusal cases[] = {
         {"end at the list's end", [](QuakeExportUtility& u, standin::SceneNode&) { u.frameCount = 64; }, 60, 64, 0,
@@ -235,13 +221,27 @@ TEST_F(Md2WriterTest, RefusedUpdatesLeaveTheExistingFileUntouched) {
         EXPECT_EQ(Model("model"), before) << c.what;
     }
 
-    // A frame offset past the end must not make the update write there.
-    std::vector<uint8_t> damaged = before;
-    damaged[56 + 1] = 0x2C;  // ofs_frames 116 -> 11380 (0x2C74)
-    WriteBytes(dir / "model.md2", damaged);
-    EXPECT_EQ(utility.SaveModel(PathOf("model"), 0, 0, 0, 1.0f), 0);
-    EXPECT_STREQ(utility.engine.errorText, "Existing model's frame section lies outside the file");
-    EXPECT_EQ(Model("model"), damaged);
+    // A model cut short, or whose header points past its end, is damaged:
+    // never updated, even where the range itself is there.
+    std::vector<uint8_t> pastTheEnd = before;
+    pastTheEnd[56 + 1] = 0x2C;  // ofs_frames 116 -> 11380 (0x2C74)
+    const struct {
+        std::vector<uint8_t> bytes;
+        const char* reason;
+    } damaged[] = {
+        {pastTheEnd, "its frame section, bytes 11380 to 22468, is cut by the end of the file at 11419"},
+        {std::vector<uint8_t>(before.begin(), before.begin() + 40), "it is shorter than its 68-byte header (40 bytes)"},
+        {std::vector<uint8_t>(before.begin(), before.begin() + 500), "its GL command offset 11204 lies outside"},
+    };
+    for (const auto& d : damaged) {
+        WriteBytes(dir / "model.md2", d.bytes);
+        QuakeExportUtility u;
+        testing_scenes::PrepareExport(u, *quad.host);
+        EXPECT_EQ(u.SaveModel(PathOf("model"), 0, 0, 0, 1.0f), 0);
+        EXPECT_NE(std::string(u.engine.errorText).find(std::string("is damaged: ") + d.reason), std::string::npos)
+            << u.engine.errorText;
+        EXPECT_EQ(Model("model"), d.bytes);
+    }
 }
 
 TEST(Md2WriterFrame, AMinimumOfZeroIsTheFirstZeroWithItsSign) {
