@@ -63,6 +63,53 @@ bool SetFps(ExportOptions& o, const std::string& v, std::string& error) {
     return true;
 }
 
+bool AddSkinPath(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.empty() || v.size() > 63) {
+        error = "--skin-path needs a path of 1 to 63 characters, as the game looks the skin up";
+        return false;
+    }
+    if (o.skinPaths.size() == 32) {
+        error = "--skin-path: a model names at most 32 skins";
+        return false;
+    }
+    o.skinPaths.push_back(v);
+    return true;
+}
+
+// A number that is the whole text and finite.
+bool ReadNumber(const std::string& text, double& value) {
+    char* end = nullptr;
+    value = text.empty() ? 0.0 : std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && std::isfinite(value);
+}
+
+bool SetOffset(ExportOptions& o, const std::string& v, std::string& error) {
+    std::array<double, 3> xyz{};
+    size_t from = 0;
+    for (int axis = 0; axis < 3; ++axis) {
+        const size_t comma = v.find(',', from);
+        const bool last = axis == 2;
+        if ((comma == std::string::npos) != last ||
+            !ReadNumber(v.substr(from, last ? std::string::npos : comma - from), xyz[axis])) {
+            error = "--offset " + v + ": give three numbers, X,Y,Z";
+            return false;
+        }
+        from = comma + 1;
+    }
+    o.offset = xyz;
+    return true;
+}
+
+bool SetFeetAt(ExportOptions& o, const std::string& v, std::string& error) {
+    double z;
+    if (!ReadNumber(v, z)) {
+        error = "--feet-at " + v + ": give a number";
+        return false;
+    }
+    o.feetAt = z;
+    return true;
+}
+
 // clang-format off
 const std::vector<OptionRow> kOptions = {
     {"output", 'o', "PATH", "the answer to the Save As dialog: the model file\n"
@@ -100,6 +147,28 @@ const std::vector<OptionRow> kOptions = {
                            "imported list", [](ExportOptions& o, const std::string& v, std::string& e) {
          return StoreNeeded(o.framesModel, v, "--frames needs a model file", e);
      }},
+    {"frame-names", 0, "FILE", "replace the frame list with the names in FILE,\n"
+                               "one a line (at most 256, each at most 15\n"
+                               "characters), as \"Import new frame list\" does",
+     [](ExportOptions& o, const std::string& v, std::string& e) {
+         return StoreNeeded(o.frameNamesFile, v, "--frame-names needs a text file", e);
+     }},
+    {"replace", 0, nullptr, "write a new model even when one of the same\n"
+                            "counts exists (which is otherwise updated)",
+     [](ExportOptions& o, const std::string&, std::string&) { return o.replace = true; }},
+    {"offset", 0, "X,Y,Z", "move the scene by X,Y,Z model units (after the\n"
+                           "scale) before the export", SetOffset},
+    {"feet-at", 0, "Z", "move the scene so that the lowest point of the\n"
+                        "first exported frame lies at Z (a Quake II\n"
+                        "player: -24)", SetFeetAt},
+    {"game", 0, nullptr, "finish the model for the game: skin names,\n"
+                         "light normals, shared texture coordinates with\n"
+                         "strips and fans, nothing after ofs_end; also\n"
+                         "writes the PCX skin, without palette index 255",
+     [](ExportOptions& o, const std::string&, std::string&) { return o.game = o.savePcx = true; }},
+    {"skin-path", 0, "PATH", "with --game: a skin name the model holds, as the\n"
+                             "game looks it up (players/vorn/tris.pcx);\n"
+                             "repeatable, at most 32", AddSkinPath},
     {"list-frames", 0, nullptr, "print the frame list (after --frames) and stop;\n"
                                 "SCENE may then be left out",
      [](ExportOptions& o, const std::string&, std::string&) { return o.listFrames = true; }},
@@ -217,6 +286,14 @@ bool ParseExportOptions(int argc, const char* const* argv, ExportOptions& option
         error = "--list-nodes and --list-frames: one listing at a time";
         return false;
     }
+    if (!options.frameNamesFile.empty() && !options.framesModel.empty()) {
+        error = "--frames and --frame-names: one frame list at a time";
+        return false;
+    }
+    if (!options.skinPaths.empty() && !options.game) {
+        error = "--skin-path names the skins of a model finished with --game";
+        return false;
+    }
     if (operands.empty() && !options.listFrames) {
         error = "no scene file named";
         return false;
@@ -279,6 +356,7 @@ std::string HelpText() {
         "              exists already is updated: only --start to --end are rewritten.\n"
         "  NAME.bmp    with --bmp: the skin page, 24-bit (NAME from --skin-name)\n"
         "  NAME.pcx    with --pcx: the skin page, 8-bit in the Quake II palette\n"
+        "              With --replace it is written anew instead.\n"
         "  tris.asc    always: a text listing of the mesh, written to the plug-in's\n"
         "              fixed path \"C:\\tris.asc\", which lands in the --drive-c folder\n"
         "The plug-in ends every file name at its first \".\" and adds its own\n"
@@ -290,7 +368,16 @@ std::string HelpText() {
         "\"md2export: detail: CAPTION: TEXT\"; every problem that md2check finds in the\n"
         "written model as a warning, sizes beyond what Quake II loads included (2048\n"
         "vertices, 4096 triangles, 512 frames, a skin taller than 480 pixels). On a\n"
-        "terminal a progress line shows the frame being written.\n"
+        "terminal a progress line shows the frame being written. An update says when\n"
+        "the model keeps texture coordinates other than a new export would write\n"
+        "(the skin page changed: --replace), and when its rewritten frames are more\n"
+        "than twice or less than half the size of the kept ones (a forgotten --scale).\n"
+        "\n"
+        "With --game the written model is finished for Quake II as md2finish does it:\n"
+        "the --skin-path names, light normals, shared texture coordinates drawn as\n"
+        "strips and fans, nothing after ofs_end, and no palette index 255 in the PCX;\n"
+        "every frame's vertex positions stay as the plug-in wrote them. Then md2check's\n"
+        "look warnings (no skin name, normals, bytes after ofs_end, index 255) apply.\n"
         "\n"
         "The plug-in module is looked for next to md2export and in its parent folder;\n"
         "the environment variable VORN_MODULE names another.\n"

@@ -3,6 +3,7 @@
 // its own options (with their help lines) by adding rows.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,14 @@ struct ExportOptions {
     bool listNodes = false;    // print the node tree and stop
     std::string textureCache;  // where converted textures go; empty: beside the model
     std::vector<std::string> importOptionsGiven;  // those options as given, to refuse them for JSON
+    // Finishing for the game (md2finish's steps on what the plug-in wrote).
+    bool game = false;
+    std::vector<std::string> skinPaths;  // skin names as the game looks them up
+    // A move of the scene before the export, in model units (after the scale).
+    std::optional<std::array<double, 3>> offset;
+    std::optional<double> feetAt;  // the lowest point of the first exported frame at this z
+    std::string frameNamesFile;    // one frame name a line, imported as a frame list
+    bool replace = false;          // a new model even when one of the same counts exists
     bool quiet = false;
     bool help = false;
     bool version = false;

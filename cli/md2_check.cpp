@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 
 namespace md2check {
 
@@ -148,15 +149,19 @@ struct CountRule {
     int32_t limit;
     Severity overLimit;
     const char* limitName;
+    const char* client;  // what a modern client does with more, or null
 };
 
 // The loaders refuse a count of 0 and more than MAX_VERTS vertices; the other
 // bounds are the format's customary limits, which they do not enforce.
 constexpr CountRule kCountRules[] = {
-    {"num_xyz", &Md2Header::numXyz, "vertices", kMaxVerts, Severity::Error, "MAX_VERTS"},
-    {"num_st", &Md2Header::numSt, "texture coordinates", kMaxTexCoords, Severity::Warning, "MAX_VERTS"},
-    {"num_tris", &Md2Header::numTris, "triangles", kMaxTriangles, Severity::Warning, "MAX_TRIANGLES"},
-    {"num_frames", &Md2Header::numFrames, "frames", kMaxFrames, Severity::Warning, "MAX_FRAMES"},
+    {"num_xyz", &Md2Header::numXyz, "vertices", kMaxVerts, Severity::Error, "MAX_VERTS", nullptr},
+    {"num_st", &Md2Header::numSt, "texture coordinates", kMaxTexCoords, Severity::Warning, "MAX_VERTS",
+     "q2pro: its earlier releases refuse the model (\"too many st\", num_st held to 2048)"},
+    {"num_tris", &Md2Header::numTris, "triangles", kMaxTriangles, Severity::Warning, "MAX_TRIANGLES",
+     "q2pro refuses the model (\"too many tris\")"},
+    {"num_frames", &Md2Header::numFrames, "frames", kMaxFrames, Severity::Warning, "MAX_FRAMES",
+     "q2pro refuses the model (\"too many frames\")"},
 };
 
 // The sections the header points at. An element size of 0 stands for the
@@ -207,6 +212,8 @@ public:
         CheckTriangles();
         CheckFrames();
         CheckGlCommands();
+        CheckClients();
+        CheckLooks();
     }
 
 private:
@@ -215,8 +222,41 @@ private:
     void Error(std::string where, std::string message) {
         report_.findings.push_back({Severity::Error, std::move(where), std::move(message)});
     }
-    void Warn(std::string where, std::string message) {
-        report_.findings.push_back({Severity::Warning, std::move(where), std::move(message)});
+    void Warn(std::string where, std::string message, Concern concern = Concern::Format) {
+        report_.findings.push_back({Severity::Warning, std::move(where), std::move(message), concern});
+    }
+
+    // What the modern clients' loaders refuse or drop beyond id's checks.
+    void CheckClients() {
+        const Md2Header& h = header();
+        if (h.skinWidth > kQ2proMaxSkinWidth)
+            Warn("header", Format("skinwidth is %d: q2pro refuses the model (\"bad skin width\", at most %d)",
+                                  h.skinWidth, kQ2proMaxSkinWidth), Concern::Client);
+        if ((h.numXyz > 0 && h.numXyz < 3) || (h.numSt > 0 && h.numSt < 3))
+            Warn("header", Format("num_xyz %d, num_st %d: q2pro loads a model with fewer than 3 of either as "
+                                  "empty and draws nothing", h.numXyz, h.numSt), Concern::Client);
+        if (corners_.size() > static_cast<std::size_t>(kQ2proMaxVertices))
+            Warn("triangles", Format("%zu distinct corners (vertex, s, t): q2pro refuses the model (\"too many "
+                                     "verts\", at most %d)", corners_.size(), kQ2proMaxVertices), Concern::Client);
+    }
+
+    // What loads but does not look right in the game.
+    void CheckLooks() {
+        const Md2Header& h = header();
+        if (h.numSkins == 0)
+            Warn("skins", "the model names no skin: the engines register skins only from the header, so it is "
+                          "drawn with the checkerboard or not at all unless the game sets one", Concern::Look);
+        if (framesRead_ > 0 && !anyNormal_)
+            Warn("frames", "every light-normal index is 0: the whole model is lit as one surface and shells "
+                           "shift it instead of glowing around it", Concern::Look);
+        if (static_cast<long long>(h.skinWidth) * h.skinHeight > kMaxUploadPixels)
+            Warn("header", Format("the skin is %d x %d, over %lld pixels: id's GL renderer stops with "
+                                  "\"GL_Upload8: too large\" when it uploads an 8-bit skin this size",
+                                  h.skinWidth, h.skinHeight, static_cast<long long>(kMaxUploadPixels)),
+                 Concern::Look);
+        if (h.ofsEnd >= kHeaderSize && h.ofsEnd < fileSize_)
+            Warn("file", Format("%lld bytes after ofs_end: loaders that hold ofs_end to the file's length "
+                                "(three.js's) refuse the file", fileSize_ - h.ofsEnd), Concern::Look);
     }
 
     bool ReadHeader() {
@@ -242,8 +282,10 @@ private:
                 const bool refused = rule.overLimit == Severity::Error;
                 report_.findings.push_back(
                     {rule.overLimit, "header",
-                     Format("%s is %d: more %s than Quake II's %d (%s)%s", rule.field, value, rule.what,
-                            rule.limit, rule.limitName, refused ? "; the engine refuses the model" : "")});
+                     Format("%s is %d: more %s than Quake II's %d (%s)%s%s", rule.field, value, rule.what,
+                            rule.limit, rule.limitName, refused ? "; the engine refuses the model" : "",
+                            rule.client ? (std::string("; ") + rule.client).c_str() : ""),
+                     rule.client ? Concern::Client : Concern::Format});
             }
         }
         if (h.numSkins < 0) Error("header", Format("num_skins is %d, below 0", h.numSkins));
@@ -376,6 +418,11 @@ private:
                     break;
                 }
             }
+            for (int k = 0; k < 3 && sections_[kTexCoords].readable; ++k) {
+                uint32_t st = 0;
+                if (index[3 + k] < h.numSt) in_.ReadU32(sections_[kTexCoords].begin + 4 * Offset{index[3 + k]}, st);
+                corners_.insert(static_cast<uint64_t>(index[k]) << 32 | st);
+            }
             for (int k = 3; k < 6; ++k) {
                 if (index[k] >= h.numSt) {
                     badSt.Add(
@@ -431,6 +478,7 @@ private:
                 if (bytes[axis] < low[axis]) low[axis] = bytes[axis];
                 if (bytes[axis] > high[axis]) high[axis] = bytes[axis];
             }
+            anyNormal_ = anyNormal_ || bytes[3] != 0;
             if (bytes[3] >= kVertexNormalCount && firstBadNormal < 0) {
                 firstBadNormal = v;
                 badNormalValue = bytes[3];
@@ -447,6 +495,7 @@ private:
             frame.max[axis] = a < b ? b : a;
         }
         frame.hasBounds = true;
+        ++framesRead_;
     }
 
     void CheckGlCommands() {
@@ -525,6 +574,9 @@ private:
     Md2Report& report_;
     Offset fileSize_;
     SectionExtent sections_[kSectionCount];
+    std::unordered_set<uint64_t> corners_;  // (vertex, s, t) as a client's vertex buffer holds them
+    int32_t framesRead_ = 0;
+    bool anyNormal_ = false;
 };
 
 }  // namespace
@@ -541,6 +593,44 @@ Md2Report CheckMd2Model(const uint8_t* data, std::size_t size) {
     Md2Report report;
     Checker(size ? data : nullptr, size, report).Run();
     return report;
+}
+
+void CheckSkinPicture(const uint8_t* data, std::size_t size, const std::string& name, Md2Report& report) {
+    const ByteReader in(size ? data : nullptr, size);
+    uint8_t maker = 0, coding = 0, bits = 0, planes = 0;
+    uint16_t x0 = 0, y0 = 0, x1 = 0, y1 = 0, perLine = 0;
+    const bool headerRead = in.ReadU8(0, maker) && in.ReadU8(2, coding) && in.ReadU8(3, bits) &&
+                            in.ReadU8(65, planes) && in.ReadU16(4, x0) && in.ReadU16(6, y0) && in.ReadU16(8, x1) &&
+                            in.ReadU16(10, y1) && in.ReadU16(66, perLine) && in.Holds(0, 128);
+    const Offset width = Offset{x1} - x0 + 1, height = Offset{y1} - y0 + 1;
+    if (!headerRead || maker != 10 || coding != 1 || bits != 8 || planes != 1 || width < 1 || height < 1 ||
+        perLine < width) {
+        report.findings.push_back({Severity::Warning, name, "not an 8-bit run-length PCX; its colours are not checked",
+                                   Concern::Look});
+        return;
+    }
+    // Counts the pixels of index 255 within each row's width, as the engine crops them.
+    Offset at = 128, column = 0, holes = 0;
+    for (Offset done = 0; done < perLine * height;) {
+        uint8_t b = 0, value = 0;
+        if (!in.ReadU8(at++, b)) break;
+        Offset run = 1;
+        value = b;
+        if (b >= 0xC0) {
+            run = b - 0xC0;
+            if (!in.ReadU8(at++, value)) break;
+        }
+        for (Offset i = 0; i < run && done < perLine * height; ++i, ++done) {
+            holes += value == 255 && column < width;
+            column = column + 1 == perLine ? 0 : column + 1;
+        }
+    }
+    if (holes > 0)
+        report.findings.push_back(
+            {Severity::Warning, name,
+             Format("%lld pixels of palette index 255, which Quake II makes transparent: they take a "
+                    "neighbour's colour, and are holes on translucent entities", holes),
+             Concern::Look});
 }
 
 int ReadModelFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& reason) {

@@ -5,9 +5,10 @@
 // truncated or hostile, only ever yields findings. It shares no code with the
 // plug-in's writer on purpose: it is the second opinion on what that writes.
 //
-// Errors are what Quake II's loaders refuse, what would make them read or write
-// out of bounds, and plain corruption of the layout. Warnings are sizes beyond
-// the format's customary limits that the loaders nevertheless accept.
+// Errors are what id's own loaders refuse, what would make them read or write
+// out of bounds, and plain corruption of the layout. Warnings are what a
+// modern client refuses or drops (named with the client and its check), and
+// what loads but looks wrong in the game.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +28,9 @@ constexpr int32_t kMaxSkins = 32;            // MAX_MD2SKINS: the size of the lo
 constexpr int32_t kSkinNameSize = 64;        // MAX_SKINNAME
 constexpr int32_t kMaxSkinHeight = 480;      // MAX_LBM_HEIGHT: the loaders refuse taller skins
 constexpr int32_t kVertexNormalCount = 162;  // NUMVERTEXNORMALS: the light-normal table
+constexpr int64_t kMaxUploadPixels = 131072; // id's GL renderer: the 8-bit upload buffer (GL_Upload8)
+constexpr int32_t kQ2proMaxSkinWidth = 640;  // q2pro: MD2_MAX_SKINWIDTH
+constexpr int32_t kQ2proMaxVertices = 4096;  // q2pro: TESS_MAX_VERTICES, distinct (vertex, s, t) corners
 constexpr int32_t kHeaderSize = 68;
 constexpr int32_t kFrameHeaderSize = 40;
 constexpr int32_t kFrameNameSize = 16;
@@ -60,12 +64,16 @@ struct Md2HeaderField {
 extern const Md2HeaderField kMd2HeaderFields[17];
 
 enum class Severity { Warning, Error };
+// Whom a finding concerns: the format and id's engine, a modern client's
+// loader, or how the model looks in the game.
+enum class Concern { Format, Client, Look };
 
 // One problem: where it is ("header", "frame 3", "triangle 12", ...) and what.
 struct Finding {
     Severity severity;
     std::string where;
     std::string message;
+    Concern concern = Concern::Format;
 };
 
 // One frame as decoded: its name (up to its zero, or all 16 bytes when it has
@@ -100,6 +108,11 @@ struct Md2Report {
 // Checks the model held in data[0, size). data may be null when size is 0.
 // Reads nothing outside the buffer; the report holds whatever could be decoded.
 Md2Report CheckMd2Model(const uint8_t* data, std::size_t size);
+
+// Checks an 8-bit PCX skin for palette index 255, which Quake II draws as a
+// hole: adds a look warning to report naming `name` when a pixel has it, or
+// when the picture cannot be decoded as an 8-bit run-length PCX.
+void CheckSkinPicture(const uint8_t* data, std::size_t size, const std::string& name, Md2Report& report);
 
 // Reads the whole file at path into bytes. 1 on success; 0 with reason set
 // (naming the file and the cause) when it cannot be opened or read, or holds

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +24,7 @@
 #include "cli/frame_progress.h"
 #include "cli/md2_check.h"
 #include "cli/panel_user.h"
+#include "finish/model_finish.h"
 #include "platform/export_report.h"
 #include "platform/window_system.h"
 #include "shell/resources/resource_ids.h"
@@ -369,8 +372,9 @@ void ListWrittenFiles(const PluginReport& report, const std::vector<std::string>
 
 // md2check's findings on the written model. The file stays as the plug-in
 // wrote it, but one that md2info calls an error (Quake II would refuse or
-// misread it) fails the export; false then.
-bool CheckWrittenModel(const std::string& path) {
+// misread it) fails the export; false then. How the plain model looks in the
+// game is what --game is for, so only a finished model is judged on that.
+bool CheckWrittenModel(const std::string& path, bool finished, const std::string& pcx) {
     std::vector<uint8_t> bytes;
     std::string reason;
     if (!md2check::ReadModelFile(path, bytes, reason)) {
@@ -378,7 +382,11 @@ bool CheckWrittenModel(const std::string& path) {
         return true;
     }
     const md2check::Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
-    for (const md2check::Finding& f : report.findings) {
+    md2check::Md2Report checked = report;
+    if (finished && !pcx.empty() && md2check::ReadModelFile(pcx, bytes, reason))
+        md2check::CheckSkinPicture(bytes.data(), bytes.size(), ForDisplay(pcx), checked);
+    for (const md2check::Finding& f : checked.findings) {
+        if (!finished && f.concern == md2check::Concern::Look) continue;
         const std::string finding = ForDisplay(path) + ": " + f.where + ": " + f.message;
         if (f.severity == md2check::Severity::Error) Complain("error: " + finding);
         else Warn(finding);
@@ -388,6 +396,177 @@ bool CheckWrittenModel(const std::string& path) {
     Complain(ForDisplay(path) + " is written, but Quake II cannot use it: " + std::to_string(errors) +
              (errors == 1 ? " error" : " errors") + " above, as md2info reports them");
     return false;
+}
+
+// --- Before and after the save: what the panel does not offer ----------------------------------
+
+// The frame names of a text file, one a line, as a model holding only frame
+// names, which the plug-in's import then reads as it reads any model.
+bool WriteFrameNameModel(const std::string& textPath, const std::string& modelPath, std::string& error) {
+    std::vector<uint8_t> text;
+    if (!finish::ReadWholeFile(textPath, text, error)) return false;
+    std::vector<std::string> names;
+    std::string line;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != '\n') {
+            if (text[i] != '\r') line += static_cast<char>(text[i]);
+            continue;
+        }
+        if (i == text.size() && line.empty()) break;  // the end of the last line
+        const std::string where = "--frame-names " + textPath + ": line " + std::to_string(names.size() + 1);
+        if (line.empty() || line.size() > 15) {
+            error = where + (line.empty() ? " is empty" : " holds more than 15 characters");
+            return false;
+        }
+        names.push_back(line);
+        line.clear();
+    }
+    if (names.empty() || names.size() > 256) {
+        error = "--frame-names " + textPath + ": " + std::to_string(names.size()) +
+                " names; the frame list holds 1 to 256";
+        return false;
+    }
+    // Header: "IDP2", version 8, no vertices, the frames right behind it.
+    std::vector<uint8_t> model;
+    const auto put = [&model](uint32_t v) {
+        for (int i = 0; i < 4; ++i) model.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    const uint32_t count = static_cast<uint32_t>(names.size());
+    const uint32_t end = 68 + 40 * count;
+    for (uint32_t v : {0x32504449u, 8u, 0u, 0u, 40u, 0u, 0u, 0u, 0u, 0u, count, 68u, 68u, 68u, 68u, end, end}) put(v);
+    for (const std::string& name : names) {
+        model.insert(model.end(), 24, 0);
+        model.insert(model.end(), name.begin(), name.end());
+        model.insert(model.end(), 16 - name.size(), 0);
+    }
+    return finish::ReplaceFile(modelPath, model, error);
+}
+
+// The number the plug-in reads from "Scale:": the longest leading number.
+double ScaleOf(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+
+// Moves the scene as --offset and --feet-at ask, in model units: the plug-in
+// turns the scene a quarter about z (x becomes y, y becomes -x) and scales it.
+bool MoveScene(const ExportOptions& options, standin::Scene& scene, TimeValue firstFrameTime, std::string& error) {
+    if (!options.offset && !options.feetAt) return true;
+    const double scale = ScaleOf(options.scaleText);
+    if (!(scale > 0.0) || !std::isfinite(scale)) {
+        error = "--offset and --feet-at need a scale above 0 (\"Scale:\" reads " + options.scaleText + ")";
+        return false;
+    }
+    if (options.offset) {
+        const auto& o = *options.offset;
+        standin::TranslateScene(scene, Point3(static_cast<float>(o[1] / scale), static_cast<float>(-o[0] / scale),
+                                              static_cast<float>(o[2] / scale)));
+    }
+    if (options.feetAt) {
+        float lowest = 0.0f;
+        if (!standin::LowestSelectedPoint(scene, firstFrameTime, lowest)) {
+            error = "--feet-at: the selected objects have no vertices";
+            return false;
+        }
+        standin::TranslateScene(scene, Point3(0.0f, 0.0f, static_cast<float>(*options.feetAt / scale - lowest)));
+    }
+    return true;
+}
+
+// The texture coordinates of every triangle corner, in triangle order, and
+// the counts an update compares; false when the file is no readable model.
+struct ModelShape {
+    int32_t vertices = 0, triangles = 0, frames = 0, skinWidth = 0, skinHeight = 0;
+    std::vector<uint32_t> corners;  // (s, t) as stored
+};
+
+bool ReadModelShape(const std::string& path, ModelShape& shape) {
+    std::vector<uint8_t> b;
+    std::string reason;
+    if (!md2check::ReadModelFile(path, b, reason)) return false;
+    const md2check::Md2Report report = md2check::CheckMd2Model(b.data(), b.size());
+    if (!report.Passed()) return false;
+    const md2check::Md2Header& h = report.header;
+    shape = {h.numXyz, h.numTris, h.numFrames, h.skinWidth, h.skinHeight, {}};
+    const auto u16 = [&b](size_t at) { return static_cast<uint32_t>(b[at] | b[at + 1] << 8); };
+    for (int32_t i = 0; i < h.numTris; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            const size_t st = static_cast<size_t>(h.ofsSt) + 4 * u16(static_cast<size_t>(h.ofsTris) + 12 * i + 6 + 2 * k);
+            shape.corners.push_back(u16(st) | u16(st + 2) << 16);
+        }
+    }
+    return true;
+}
+
+// An update keeps the model's texture coordinates: say so when a new model
+// would get others. The new ones come from a save of the same panel to a
+// scratch model in the current directory, which is then removed.
+void CompareWithNewExport(PanelUser& user, const std::string& modelLocal) {
+    ModelShape kept, fresh;
+    if (!ReadModelShape(modelLocal, kept)) return;
+    const size_t logged = user.host().log.entries.size();
+    user.SaveModel("vorn-probe-" + std::to_string(getpid()));
+    const PluginReport report = ReadReport(user.host(), logged);
+    const PluginReport::File* probe = report.Find(kReportWroteModel);
+    if (!probe) return;
+    const bool read = ReadModelShape(probe->localPath, fresh);
+    std::remove(probe->localPath.c_str());
+    if (!read || fresh.vertices != kept.vertices || fresh.triangles != kept.triangles || fresh.frames != kept.frames)
+        return;  // not an update: the save writes a new model anyway
+    if (fresh.corners != kept.corners || fresh.skinWidth != kept.skinWidth || fresh.skinHeight != kept.skinHeight)
+        Warn(ForDisplay(modelLocal) + " is updated and keeps its texture coordinates (skin " +
+             std::to_string(kept.skinWidth) + " x " + std::to_string(kept.skinHeight) +
+             "), but a new export would map the skin otherwise (skin " + std::to_string(fresh.skinWidth) + " x " +
+             std::to_string(fresh.skinHeight) + "): the skin page or its layout changed; --replace writes a new model");
+}
+
+// A forgotten --scale shows as rewritten frames far larger or smaller than the kept ones.
+void CompareFrameSizes(const std::string& path, int start, int end) {
+    std::vector<uint8_t> bytes;
+    std::string reason;
+    if (!md2check::ReadModelFile(path, bytes, reason)) return;
+    const md2check::Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
+    double sum[2] = {0, 0};
+    int count[2] = {0, 0};
+    for (size_t i = 0; i < report.frames.size(); ++i) {
+        const md2check::FrameSummary& f = report.frames[i];
+        if (!f.hasBounds) continue;
+        double extent = 0;
+        for (int a = 0; a < 3; ++a) extent = std::max(extent, static_cast<double>(f.max[a] - f.min[a]));
+        const int updated = static_cast<int>(i) >= start && static_cast<int>(i) <= end;
+        sum[updated] += extent;
+        ++count[updated];
+    }
+    if (!count[0] || !count[1] || !(sum[0] > 0)) return;
+    const double ratio = (sum[1] / count[1]) / (sum[0] / count[0]);
+    if (ratio > 2.0 || ratio < 0.5) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.3g", ratio);
+        Warn(ForDisplay(path) + ": the rewritten frames are " + text +
+             " times the size of the kept ones: was --scale forgotten or changed?");
+    }
+}
+
+// --game: the written model and PCX finished for the engines, then checked as
+// the game will see them.
+bool FinishForGame(const ExportOptions& options, const std::string& modelPath, const std::string& pcxPath) {
+    finish::FinishOptions finishing;
+    finishing.skins = options.skinPaths;
+    finishing.normals = finishing.shareSt = finishing.dropTrailer = true;
+    if (options.skinPaths.empty())
+        Warn("--game without --skin-path: the model names no skin, so the game draws it only with a skin it sets");
+    const finish::FinishResult model = finish::FinishModel(modelPath, finishing);
+    if (!model.ok) {
+        Complain("cannot finish the model for the game: " + model.message);
+        return false;
+    }
+    if (!options.quiet) std::printf("finished %s\n", model.message.c_str());
+    if (!pcxPath.empty()) {
+        const finish::FinishResult pcx = finish::RemovePaletteIndex255(pcxPath);
+        if (!pcx.ok) {
+            Complain("cannot finish the skin for the game: " + pcx.message);
+            return false;
+        }
+        if (!options.quiet) std::printf("finished %s\n", pcx.message.c_str());
+    }
+    return true;
 }
 
 // --- The run ---------------------------------------------------------------------------
@@ -467,9 +646,18 @@ void ExplainFailure(const std::vector<ShownMessage>& shown, const PluginReport& 
 // Everything from the open panel on: the frame list, the fields, "Save md2".
 int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUser& user) {
     std::string error;
-    if (!names.framesModel.empty()) {
+    // A text list of names is imported through a model that holds only them,
+    // written in the current directory (a name the plug-in takes whole) and
+    // removed again.
+    const std::string textAnswer = "vorn-frame-names-" + std::to_string(getpid());
+    const std::string importAnswer = options.frameNamesFile.empty() ? names.framesModel : textAnswer;
+    if (!options.frameNamesFile.empty() &&
+        !WriteFrameNameModel(options.frameNamesFile, standin::MapHostPath((textAnswer + ".md2").c_str()), error))
+        return UsageError(error);
+    if (!importAnswer.empty()) {
         const size_t logged = user.host().log.entries.size();
-        const std::vector<ShownMessage> shown = user.ImportFrameList(names.framesModel);
+        const std::vector<ShownMessage> shown = user.ImportFrameList(importAnswer);
+        if (importAnswer == textAnswer) std::remove(standin::MapHostPath((textAnswer + ".md2").c_str()).c_str());
         PrintMessages(shown);
         const PluginReport report = ReadReport(user.host(), logged);
         if (!shown.empty() && report.reasonSet) Complain("detail: " + report.caption + ": " + report.text);
@@ -495,7 +683,7 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
 
     // The panel opens with the whole list chosen; an imported list is chosen
     // again, since the import leaves the old choice standing.
-    const bool imported = !names.framesModel.empty();
+    const bool imported = !importAnswer.empty();
     if (options.start || imported) user.ChooseStart(start);
     if (options.end || imported) user.ChooseEnd(end);
     user.Type(IDC_FIRST_FRAME, options.firstFrameText);
@@ -504,6 +692,18 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
     if (options.saveBmp) user.Tick(IDC_SAVE_BMP);
     if (options.savePcx) user.Tick(IDC_SAVE_PCX);
 
+    const TimeValue firstFrameTime =
+        static_cast<TimeValue>(user.ReadNumber(IDC_FIRST_FRAME)) * user.host().scene->ticksPerFrame;
+    if (!MoveScene(options, *user.host().scene, firstFrameTime, error)) return UsageError(error);
+
+    // --replace sets the old model aside, to be put back if the save fails.
+    const std::string aside = names.model + ".replaced";
+    const bool setAside = options.replace && IsRegularFile(names.model);
+    if (setAside && std::rename(names.model.c_str(), aside.c_str()) != 0) {
+        Complain("--replace: cannot set " + ForDisplay(names.model) + " aside: " + std::strerror(errno));
+        return kExitFailed;
+    }
+    if (!options.replace && IsRegularFile(names.model)) CompareWithNewExport(user, names.model);
     const bool modelExisted = IsRegularFile(names.model);
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
     FrameProgress progress(PlanFrameWrites(list, start, end, user.ReadNumber(IDC_FIRST_FRAME), modelExisted),
@@ -531,10 +731,18 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
     }
     PrintNotes(user);
     user.Close();
+    if (setAside) {
+        if (failed) std::rename(aside.c_str(), names.model.c_str());
+        else std::remove(aside.c_str());
+    }
 
     WarnAboutCutNames(report, names);
     if (!options.quiet) ListWrittenFiles(report, list, start, end);
-    if (!failed && !CheckWrittenModel(model->localPath)) failed = true;
+    if (!failed && report.Find(kReportUpdatedModel)) CompareFrameSizes(model->localPath, start, end);
+    const PluginReport::File* pcx = report.Find(kReportWrotePcxSkin);
+    const std::string pcxPath = pcx ? pcx->localPath : "";
+    if (!failed && options.game) failed = !FinishForGame(options, model->localPath, pcxPath);
+    if (!failed && !CheckWrittenModel(model->localPath, options.game, pcxPath)) failed = true;
     return failed ? kExitFailed : kExitExported;
 }
 

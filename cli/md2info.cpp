@@ -1,5 +1,7 @@
 // md2info: prints a Quake II model's header, frame names and per-frame bounds,
 // and checks the file the way the engine's loaders would.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,10 +20,10 @@ using md2check::Severity;
 
 enum ExitCode { kExitPassed = 0, kExitProblems = 1, kExitUsage = 2 };
 
-const char kUsage[] = "usage: md2info [--quiet] MODEL.md2\n       md2info --help | --version\n";
+const char kUsage[] = "usage: md2info [--quiet] [--pcx SKIN.pcx]... MODEL.md2\n       md2info --help | --version\n";
 
 const char kHelp[] =
-    "usage: md2info [--quiet] MODEL.md2\n"
+    "usage: md2info [--quiet] [--pcx SKIN.pcx]... MODEL.md2\n"
     "\n"
     "Prints a Quake II model's header (all 17 fields), its skin names, its frame\n"
     "names with each frame's bounds (the decoded minimum and maximum of x, y and z,\n"
@@ -29,10 +31,12 @@ const char kHelp[] =
     "\n"
     "Options:\n"
     "  -q, --quiet   print only the problems\n"
+    "      --pcx F   check the 8-bit skin F too; the model's own .pcx skins are\n"
+    "                looked for by their file name beside the model\n"
     "  -h, --help    print this help\n"
     "      --version print the version\n"
     "\n"
-    "Errors (the model fails): what Quake II's loaders refuse, what would make them\n"
+    "Errors (the model fails): what id's Quake II loaders refuse, what would make them\n"
     "read or write out of bounds, and corruption of the layout:\n"
     "  - ident other than \"IDP2\", version other than 8;\n"
     "  - num_xyz, num_st, num_tris, num_frames or num_glcmds of 0 or less;\n"
@@ -56,8 +60,19 @@ const char kHelp[] =
     "  - a skin size of 0 or less, or texture coordinates outside the skin;\n"
     "  - GL commands that draw another number of triangles than num_tris, words\n"
     "    behind the terminating 0, GL texture coordinates that are not finite.\n"
-    "The skin width has no limit in the engine's loaders: only the height is checked.\n"
-    "Bytes after ofs_end are not loaded by the engine and are only counted.\n"
+    "Warnings naming a modern client: what its loader refuses or drops:\n"
+    "  - q2pro: more than 4096 triangles (\"too many tris\"), 512 frames (\"too many\n"
+    "    frames\"), 4096 distinct corners (vertex, s, t) (\"too many verts\"), a skin\n"
+    "    wider than 640 (\"bad skin width\"); fewer than 3 vertices or texture\n"
+    "    coordinates load as an empty model; its earlier releases refused more than\n"
+    "    2048 texture coordinates (\"too many st\").\n"
+    "Look warnings: the model loads but does not look right in the game:\n"
+    "  - no skin name (the engines register skins only from the header);\n"
+    "  - every light-normal index 0 (one brightness for the whole model);\n"
+    "  - a skin page over 131072 pixels (id's GL renderer stops uploading it);\n"
+    "  - palette index 255 in an 8-bit skin (transparent to Quake II);\n"
+    "  - bytes after ofs_end (strict loaders refuse the file).\n"
+    "The skin width has no limit in id's loaders: only the height is checked.\n"
     "\n"
     "Exit status: 0 when the model passes every check (warnings allowed), 1 when\n"
     "it has errors, 2 for a usage error or a file that cannot be read.\n";
@@ -117,12 +132,36 @@ void PrintReport(const std::string& path, const Md2Report& report) {
                 report.ErrorCount(), report.WarningCount());
 }
 
+// The model's own .pcx skins, by their file name beside the model, and those named.
+void CheckSkins(const std::string& modelPath, std::vector<std::string> files, Md2Report& report) {
+    const std::size_t slash = modelPath.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? "" : modelPath.substr(0, slash + 1);
+    for (const std::string& name : report.skinNames) {
+        const std::string base = name.substr(name.find_last_of('/') + 1);
+        std::string extension = base.size() > 4 ? base.substr(base.size() - 4) : "";
+        for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::FILE* file = extension == ".pcx" ? std::fopen((folder + base).c_str(), "rb") : nullptr;
+        if (file) {
+            std::fclose(file);
+            if (std::find(files.begin(), files.end(), folder + base) == files.end()) files.push_back(folder + base);
+        }
+    }
+    for (const std::string& path : files) {
+        std::vector<uint8_t> bytes;
+        std::string reason;
+        if (md2check::ReadModelFile(path, bytes, reason))
+            md2check::CheckSkinPicture(bytes.data(), bytes.size(), path, report);
+        else
+            report.findings.push_back({Severity::Warning, path, reason, md2check::Concern::Look});
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool quiet = false;
     bool optionsEnded = false;
-    std::vector<std::string> paths;
+    std::vector<std::string> paths, skins;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (optionsEnded || arg[0] != '-' || arg[1] == '\0') {
@@ -135,6 +174,8 @@ int main(int argc, char** argv) {
         } else if (!std::strcmp(arg, "--version")) {
             std::printf("md2info (Vorn) %s\n", VORN_VERSION);
             return kExitPassed;
+        } else if (!std::strcmp(arg, "--pcx") && i + 1 < argc) {
+            skins.push_back(argv[++i]);
         } else if (!std::strcmp(arg, "-q") || !std::strcmp(arg, "--quiet")) {
             quiet = true;
         } else {
@@ -154,7 +195,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "md2info: %s\n", reason.c_str());
         return kExitUsage;
     }
-    const Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
+    Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
+    CheckSkins(paths[0], skins, report);
     if (quiet)
         PrintFindings(paths[0], report);
     else

@@ -135,13 +135,22 @@ bool HasFinding(const Md2Report& report, Severity severity, const std::string& w
     return false;
 }
 
+// The findings about the format and id's engine, leaving those of modern
+// clients and of the model's look.
+std::string FormatFindings(const Md2Report& report) {
+    Md2Report format;
+    for (const md2check::Finding& f : report.findings)
+        if (f.concern == md2check::Concern::Format) format.findings.push_back(f);
+    return Describe(format);
+}
+
 TEST(Md2Check, SoundModelsPassAndAreDecoded) {
     // No skin and the exporter's trailer and credit line; the tallest skin; and
-    // Quake II's limits of vertices, triangles (and texture coordinates) and frames.
+    // id's limits of vertices, triangles (and texture coordinates) and frames.
     for (const ModelShape& shape : {ModelShape{}, ModelShape{4, 2, 6, 2, 0, 32, 131}, ModelShape{4, 2, 6, 2, 1, 480},
                                     ModelShape{2048, 2, 6, 2}, ModelShape{4, 4096, 2048, 2}, ModelShape{4, 2, 6, 512}}) {
         const Md2Report report = Check(BuildModel(shape));
-        EXPECT_TRUE(report.findings.empty()) << Describe(report);
+        EXPECT_EQ(FormatFindings(report), "");
         EXPECT_EQ(report.Passed(), 1);
     }
 
@@ -244,6 +253,17 @@ const Defect kDefects[] = {
     {"empty skin", Set(kSkinWidth, 0), kWarning, "header", "skin size 0 x 32"},
     {"GL st not finite", [](Bytes& b) { PutF32(b, GlWord(b, 2), INFINITY); }, kWarning, "word 0",
      "texture coordinate (0, inf)"},
+    // What a modern client refuses, and what does not look right in the game.
+    {"q2pro st", nullptr, kWarning, "header", "q2pro: its earlier releases refuse", ModelShape{4, 2, 2049, 2}},
+    {"q2pro skin width", Set(kSkinWidth, 641), kWarning, "header", "q2pro refuses the model (\"bad skin width\""},
+    {"q2pro corners", nullptr, kWarning, "triangles", "q2pro refuses the model (\"too many verts\"",
+     ModelShape{2048, 4096, 2048, 2}},
+    {"q2pro empty", nullptr, kWarning, "header", "q2pro loads a model with fewer than 3", ModelShape{2, 2, 6, 2}},
+    {"no skin name", nullptr, kWarning, "skins", "names no skin", ModelShape{4, 2, 6, 2, 0}},
+    {"normals all 0", [](Bytes& b) { for (int32_t f = 0; f < 2; ++f) for (int v = 0; v < 4; ++v) b[FrameAt(b, f) + 43 + 4 * v] = 0; },
+     kWarning, "frames", "every light-normal index is 0"},
+    {"page too big", Set(kSkinWidth, 300), kWarning, "header", "GL_Upload8: too large", ModelShape{4, 2, 6, 2, 1, 480}},
+    {"trailer", nullptr, kWarning, "file", "5 bytes after ofs_end", ModelShape{4, 2, 6, 2, 1, 32, 5}},
 };
 
 class Md2Defect : public testing::TestWithParam<Defect> {};
@@ -288,6 +308,23 @@ TEST(Md2Check, CutOrGarbledModelsAreReadWithinTheirBytes) {
             EXPECT_TRUE(Check(b).headerRead);
         }
     }
+}
+
+TEST(Md2Check, SkinPicturesWithIndex255AreNamed) {
+    // A 4 x 2 PCX: a run of three 255s and a 7, then four 5s; and its header alone.
+    Bytes pcx(128, 0);
+    pcx[0] = 10, pcx[2] = 1, pcx[3] = 8, pcx[65] = 1, pcx[66] = 4;
+    PutU16(pcx, 8, 3), PutU16(pcx, 10, 1);
+    for (uint8_t b : {0xC3, 0xFF, 0x07, 0xC4, 0x05}) pcx.push_back(b);
+    Md2Report report;
+    md2check::CheckSkinPicture(pcx.data(), pcx.size(), "tris.pcx", report);
+    EXPECT_TRUE(HasFinding(report, kWarning, "tris.pcx", "3 pixels of palette index 255")) << Describe(report);
+    pcx[129] = 0x06;
+    report.findings.clear();
+    md2check::CheckSkinPicture(pcx.data(), pcx.size(), "tris.pcx", report);
+    EXPECT_EQ(Describe(report), "");
+    md2check::CheckSkinPicture(pcx.data(), 100, "cut.pcx", report);
+    EXPECT_TRUE(HasFinding(report, kWarning, "cut.pcx", "not an 8-bit run-length PCX"));
 }
 
 // --- md2info, the command ---------------------------------------------------

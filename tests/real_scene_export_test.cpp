@@ -280,7 +280,8 @@ protected:
         const std::vector<uint8_t> bytes = testing_files::ReadBytes(Path(name));
         const md2check::Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
         EXPECT_TRUE(report.Passed()) << name;
-        for (const md2check::Finding& f : report.findings) ADD_FAILURE() << name << ": " << f.where << ": " << f.message;
+        for (const md2check::Finding& f : report.findings)
+            if (f.concern != md2check::Concern::Look) ADD_FAILURE() << name << ": " << f.where << ": " << f.message;
         return report.Passed() ? Decode(bytes, report.header) : Model{};
     }
 

@@ -215,6 +215,42 @@ SceneMaterial* Scene::AddMaterial(const std::string& name) {
     return materials.back().get();
 }
 
+namespace {
+
+void TranslateNode(SceneNode& node, const Point3& by) {
+    const auto moved = [by](Matrix3 m) {
+        m.row[3] = Point3(m.row[3].x + by.x, m.row[3].y + by.y, m.row[3].z + by.z);
+        return m;
+    };
+    if (node.transformAt) node.transformAt = [at = std::move(node.transformAt), moved](TimeValue t) { return moved(at(t)); };
+    node.transform = moved(node.transform);
+    for (TransformKey& key : node.transformKeys) key.rows = moved(key.rows);
+    for (auto& child : node.children) TranslateNode(*child, by);
+}
+
+void LowestPoint(SceneNode& node, TimeValue t, bool& found, float& z) {
+    if (node.selected && node.hasMesh) {
+        const Mesh mesh = node.MeshAt(t);
+        const Matrix3 tm = node.GetObjectTM(t);
+        for (const Point3& p : mesh.verts) {
+            const float world = VectorTransform(tm, p).z + tm.row[3].z;
+            if (!found || world < z) z = world;
+            found = true;
+        }
+    }
+    for (auto& child : node.children) LowestPoint(*child, t, found, z);
+}
+
+}  // namespace
+
+void TranslateScene(Scene& scene, const Point3& by) { TranslateNode(*scene.root, by); }
+
+bool LowestSelectedPoint(Scene& scene, TimeValue t, float& z) {
+    bool found = false;
+    LowestPoint(*scene.root, t, found, z);
+    return found;
+}
+
 void Scene::SetTicksPerFrame(int ticks) {
     ticksPerFrame = ticks;
     if (root) SetTicks(root.get(), ticks);

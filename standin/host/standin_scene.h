@@ -223,6 +223,14 @@ public:
     std::unique_ptr<SceneNode> root;
 };
 
+// Moves every node of the scene by `by` in world space, at every time, as a
+// user moves the whole scene before an export.
+void TranslateScene(Scene& scene, const Point3& by);
+
+// The lowest world z of the vertices of the selected nodes with a mesh at t;
+// false when they have none.
+bool LowestSelectedPoint(Scene& scene, TimeValue t, float& z);
+
 // Where the host puts rollup pages: the window-system stand-in supplies it.
 class RollupArea {
 public:
