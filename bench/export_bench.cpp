@@ -13,7 +13,7 @@
 #include <string>
 
 #include "bench/bench_scenes.h"
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "preview/contact_sheet.h"
 #include "standin/host/host_files.h"
 #include "standin/host/json_scene_loader.h"

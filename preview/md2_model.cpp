@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "export/byte_order.h"
+#include "core/byte_order.h"
 #include "preview/file_bytes.h"
 
 namespace preview {

@@ -1,6 +1,6 @@
 #include "preview/skin_image.h"
 
-#include "export/byte_order.h"
+#include "core/byte_order.h"
 #include "preview/file_bytes.h"
 
 #define STB_IMAGE_WRITE_STATIC
