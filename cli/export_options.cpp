@@ -124,6 +124,17 @@ bool SetAnimation(ExportOptions& o, const std::string& v, std::string& error) {
     return true;
 }
 
+bool AddMap(ExportOptions& o, const std::string& v, std::string& error) {
+    const size_t equals = v.find('=');
+    if (equals == std::string::npos || equals == 0 || equals + 1 == v.size()) {
+        error = "--map " + v + ": not CLIP=FIRST-LAST";
+        return false;
+    }
+    o.maps.push_back({v.substr(0, equals), v.substr(equals + 1)});
+    NoteImportOption(o, "map");
+    return true;
+}
+
 bool SetTextureCache(ExportOptions& o, const std::string& v, std::string& error) {
     if (v.empty()) {
         error = "--texture-cache needs a folder";
@@ -159,6 +170,9 @@ const std::vector<OptionRow> kOptions = {
     {"list-frames", 0, nullptr, "print the frame list (after --frames) and stop;\n"
                                 "SCENE may then be left out",
      [](ExportOptions& o, const std::string&, std::string&) { return o.listFrames = true; }},
+    {"groups", 0, nullptr, "with --list-frames: print the animations of the\n"
+                           "list with their ranges instead",
+     [](ExportOptions& o, const std::string&, std::string&) { return o.listGroups = true; }},
     {"drive-c", 0, "DIR", "the folder where the plug-in's drive C: lands,\n"
                           "and with it the listing \"C:\\tris.asc\" (default:\n"
                           "the current directory)", SetDriveC},
@@ -170,6 +184,15 @@ const std::vector<OptionRow> kOptions = {
                     "first key", SetFps},
     {"animation", 0, "NAME|INDEX", "the animation to play, by name or by index\n"
                                    "(default: the file's first)", SetAnimation},
+    {"map", 0, "CLIP=FIRST-LAST", "export animation CLIP (name or index) into the\n"
+                                  "frames FIRST to LAST (names or indices), from\n"
+                                  "its first key on, its last pose held past its\n"
+                                  "end; repeatable: one new model, each range\n"
+                                  "updated in turn, the frames of no range in\n"
+                                  "the first clip's first pose", AddMap},
+    {"fit-clip", 0, nullptr, "with --map: stretch each clip over its range\n"
+                             "instead of playing it at --fps",
+     [](ExportOptions& o, const std::string&, std::string&) { return o.fitClip = true; }},
     {"list-nodes", 0, nullptr, "print the node tree (objects, materials,\n"
                                "textures and their conversions, what would\n"
                                "be exported) and stop",
@@ -264,6 +287,25 @@ bool ParseExportOptions(int argc, const char* const* argv, ExportOptions& option
     if (options.listNodes && options.listFrames) {
         error = "--list-nodes and --list-frames: one listing at a time";
         return false;
+    }
+    if (options.listGroups && !options.listFrames) {
+        error = "--groups goes with --list-frames";
+        return false;
+    }
+    if (options.fitClip && options.maps.empty()) {
+        error = "--fit-clip goes with --map";
+        return false;
+    }
+    if (!options.maps.empty()) {
+        const char* clash = options.start || options.end ? "--start and --end"
+                            : !options.animation.empty() ? "--animation"
+                            : options.firstFrameText != "0" ? "--first-frame"
+                            : options.listFrames || options.listNodes ? "a listing"
+                                                                      : nullptr;
+        if (clash) {
+            error = std::string("--map chooses the clips and frames itself: ") + clash + " cannot go with it";
+            return false;
+        }
     }
     if (operands.empty() && !options.listFrames) {
         error = "no scene file named";

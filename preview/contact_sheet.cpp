@@ -49,12 +49,6 @@ const Glyph& GlyphFor(char c) {
     return kGlyphs[sizeof kGlyphs / sizeof kGlyphs[0] - 1];
 }
 
-std::string LetterPrefix(const std::string& name) {
-    std::size_t end = name.size();
-    while (end > 0 && std::isdigit(static_cast<unsigned char>(name[end - 1]))) --end;
-    return name.substr(0, end);
-}
-
 // A frame number below the model's count, or a frame's name; -1 for neither.
 int FrameOf(const Md2Model& model, const std::string& text) {
     if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
@@ -76,12 +70,25 @@ void Fill(RgbImage& image, int32_t x0, int32_t y0, int32_t w, int32_t h, const u
 
 }  // namespace
 
-std::vector<int> AnimationStarts(const Md2Model& model) {
+std::string AnimationName(const std::string& frameName) {
+    std::size_t end = frameName.size();
+    while (end > 0 && std::isdigit(static_cast<unsigned char>(frameName[end - 1]))) --end;
+    // Quake II numbers the frames of pain1..3 and death1..3 as pain101, death204.
+    return frameName.size() - end >= 3 ? frameName.substr(0, frameName.size() - 2) : frameName.substr(0, end);
+}
+
+std::vector<int> AnimationStarts(const std::vector<std::string>& frameNames) {
     std::vector<int> starts;
-    for (std::size_t i = 0; i < model.frames.size(); ++i)
-        if (i == 0 || LetterPrefix(model.frames[i].name) != LetterPrefix(model.frames[i - 1].name))
+    for (std::size_t i = 0; i < frameNames.size(); ++i)
+        if (i == 0 || AnimationName(frameNames[i]) != AnimationName(frameNames[i - 1]))
             starts.push_back(static_cast<int>(i));
     return starts;
+}
+
+std::vector<int> AnimationStarts(const Md2Model& model) {
+    std::vector<std::string> names;
+    for (const Md2Frame& frame : model.frames) names.push_back(frame.name);
+    return AnimationStarts(names);
 }
 
 bool SelectFrames(const Md2Model& model, const std::string& text, std::vector<int>& frames, std::string& error) {

@@ -20,8 +20,14 @@ struct SheetOptions {
 constexpr int32_t kMinCell = 32;
 constexpr int32_t kMaxCell = 2048;
 
-// The first frame of each animation: each run of frames whose names share
-// their letters before the trailing digits ("stand01" .. "stand40").
+// The animation a frame name belongs to: the name without its frame number,
+// the last two digits of a run of three or more ("death101" of "death1") or
+// else all its trailing digits ("stand01", "run1").
+std::string AnimationName(const std::string& frameName);
+
+// The first frame of each animation: of each run of frames whose names give
+// the same animation name.
+std::vector<int> AnimationStarts(const std::vector<std::string>& frameNames);
 std::vector<int> AnimationStarts(const Md2Model& model);
 
 // Reads a frame choice: "all", a range "A-B", or a comma-separated list of
