@@ -107,8 +107,9 @@ void BM_PreviewAllFrames(benchmark::State& state) {
     options.cell = 128;
     for (std::size_t i = 0; i < model.frames.size(); ++i) options.frames.push_back(static_cast<int>(i));
     for (auto _ : state) {
-        const preview::RgbImage sheet = preview::RenderSheet(model, &skin, options);
-        if (state.range(0) && !preview::SavePng(folder.path() + "/sheet.png", sheet, error))
+        preview::RgbImage sheet;
+        if (!preview::RenderSheet(model, &skin, options, sheet, error) ||
+            (state.range(0) && !preview::SavePng(folder.path() + "/sheet.png", sheet, error)))
             state.SkipWithError(error.c_str());
     }
     state.counters["frames"] = static_cast<double>(model.frames.size());

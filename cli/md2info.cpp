@@ -204,9 +204,13 @@ int WritePreview(const std::string& modelPath, PreviewRequest& request) {
         std::fprintf(stderr, "md2info: %s\n", error.c_str());
         return kExitProblems;
     }
+    preview::RgbImage sheet;
+    if (!preview::RenderSheet(model, skinPath.empty() ? nullptr : &skin, request.sheet, sheet, error)) {
+        std::fprintf(stderr, "md2info: --preview: %s\n", error.c_str());
+        return kExitUsage;
+    }
     if (skinPath.empty())
         std::fprintf(stderr, "md2info: no skin named or found beside %s: drawn grey\n", modelPath.c_str());
-    const preview::RgbImage sheet = preview::RenderSheet(model, skinPath.empty() ? nullptr : &skin, request.sheet);
     if (!preview::SavePng(request.output, sheet, error)) {
         std::fprintf(stderr, "md2info: %s\n", error.c_str());
         return kExitProblems;

@@ -135,24 +135,38 @@ void DrawLabel(RgbImage& image, int32_t x, int32_t y, int32_t right, const std::
     }
 }
 
-RgbImage RenderSheet(const Md2Model& model, const RgbImage* skin, const SheetOptions& options) {
-    const int32_t count = static_cast<int32_t>(options.frames.size());
-    const int32_t columns = std::max<int32_t>(1, static_cast<int32_t>(std::ceil(std::sqrt(count))));
-    const int32_t rows = std::max<int32_t>(1, (count + columns - 1) / columns);
+bool RenderSheet(const Md2Model& model, const RgbImage* skin, const SheetOptions& options, RgbImage& sheet,
+                 std::string& error) {
+    for (int frame : options.frames)
+        if (frame < 0 || static_cast<std::size_t>(frame) >= model.frames.size()) {
+            error = "frame " + std::to_string(frame) + " is not one of the model's " +
+                    std::to_string(model.frames.size());
+            return false;
+        }
+    const int64_t count = static_cast<int64_t>(options.frames.size());
     const int32_t cell = options.cell;
-    RgbImage sheet(columns * cell, rows * cell, kBackground);
+    const int64_t columns = static_cast<int64_t>(std::ceil(std::sqrt(static_cast<double>(count))));
+    const int64_t rows = columns ? (count + columns - 1) / columns : 0;
+    if (count == 0 || cell < kMinCell || cell > kMaxCell || columns * cell * rows * cell > kMaxSheetPixels) {
+        error = count == 0 ? "no frames chosen"
+                           : std::to_string(count) + " frames in cells of " + std::to_string(cell) +
+                                 " pixels make a sheet larger than " + std::to_string(kMaxSheetPixels >> 20) +
+                                 " Mpixel (cells are 32 to 2048 pixels)";
+        return false;
+    }
+    sheet = RgbImage(static_cast<int32_t>(columns * cell), static_cast<int32_t>(rows * cell), kBackground);
 
     FrameRenderer renderer(model, skin, options.view);
     renderer.Fit(options.frames, cell, cell - kLabelHeight);
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t left = (i % columns) * cell, top = (i / columns) * cell;
+    for (int64_t i = 0; i < count; ++i) {
+        const auto left = static_cast<int32_t>(i % columns * cell), top = static_cast<int32_t>(i / columns * cell);
         const int frame = options.frames[i];
         renderer.Draw(frame, sheet, left, top);
         Fill(sheet, left, top + cell - kLabelHeight, cell, kLabelHeight, kLabelBackground);
         DrawLabel(sheet, left + 3, top + cell - kLabelHeight + 3, left + cell - 2,
                   std::to_string(frame) + " " + model.frames[frame].name, kLabelText);
     }
-    return sheet;
+    return true;
 }
 
 }  // namespace preview

@@ -35,9 +35,14 @@ std::vector<int> AnimationStarts(const Md2Model& model);
 // error names the part not understood.
 bool SelectFrames(const Md2Model& model, const std::string& text, std::vector<int>& frames, std::string& error);
 
+// The largest sheet drawn, in pixels.
+constexpr int64_t kMaxSheetPixels = 64 << 20;
+
 // Draws the sheet: as many columns as make it about square, the frames fitted
-// together so that they share one scale.
-RgbImage RenderSheet(const Md2Model& model, const RgbImage* skin, const SheetOptions& options);
+// together so that they share one scale. False with error when a frame is not
+// the model's, none is chosen, or the sheet would be larger than kMaxSheetPixels.
+bool RenderSheet(const Md2Model& model, const RgbImage* skin, const SheetOptions& options, RgbImage& sheet,
+                 std::string& error);
 
 // Writes text in the built-in 5 x 7 font from (x, y), its top left, cut at right.
 void DrawLabel(RgbImage& image, int32_t x, int32_t y, int32_t right, const std::string& text, const uint8_t rgb[3]);

@@ -124,6 +124,8 @@ FrameRenderer::Projected FrameRenderer::Project(const float* p) const {
 }
 
 void FrameRenderer::Fit(const std::vector<int>& frames, int32_t width, int32_t height) {
+    width_ = height_ = 0;
+    if (frames.empty() || width <= 0 || height <= 0) return;
     width_ = width;
     height_ = height;
     depth_.assign(static_cast<std::size_t>(width) * height, 0);
@@ -166,6 +168,7 @@ void FrameRenderer::Fit(const std::vector<int>& frames, int32_t width, int32_t h
 }
 
 void FrameRenderer::Draw(int frame, RgbImage& target, int32_t left, int32_t top) {
+    if (width_ <= 0 || height_ <= 0) return;
     const Md2Frame& f = model_.frames[frame];
     for (int32_t v = 0; v < model_.vertexCount; ++v) corners_[v] = Project(&f.positions[3 * v]);
     std::fill(depth_.begin(), depth_.end(), std::numeric_limits<float>::lowest());

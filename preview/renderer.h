@@ -25,7 +25,8 @@ struct ViewOptions {
 
 // Draws frames of one model, all placed alike so that they can be compared:
 // Fit sizes and centres the given frames together in a width x height box, and
-// Draw then paints one of them into a box of that size within a picture.
+// Draw then paints one of them into a box of that size within a picture. Frame
+// numbers must be the model's; Draw before Fit draws nothing.
 class FrameRenderer {
 public:
     // skin may be null: the model is then drawn in a plain grey.
