@@ -20,7 +20,7 @@ namespace preview {
 namespace {
 
 // A picture larger than this is no skin; it also keeps the sizes below in range.
-constexpr int32_t kMaxSide = 8192;
+constexpr int32_t kMaxSide = 4096;
 
 bool ReadPcx(const uint8_t* data, std::size_t size, RgbImage& image, std::string& error) {
     constexpr std::size_t kHeader = 128, kPalette = 769;
@@ -36,7 +36,9 @@ bool ReadPcx(const uint8_t* data, std::size_t size, RgbImage& image, std::string
     const int32_t width = GetU16(data + 8) - GetU16(data + 4) + 1;
     const int32_t height = GetU16(data + 10) - GetU16(data + 6) + 1;
     const int32_t bytesPerLine = GetU16(data + 66);
-    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || bytesPerLine < width) {
+    // A line is padded to an even length; much more would be no picture of this size.
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || bytesPerLine < width ||
+        bytesPerLine > width + 64) {
         error = "PCX: size " + std::to_string(width) + " x " + std::to_string(height) + " with " +
                 std::to_string(bytesPerLine) + " bytes a line is not a picture";
         return false;
