@@ -1,6 +1,8 @@
 #include "standin/host/standin_scene.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 
 Point3 VectorTransform(const Matrix3& m, const Point3& p) {
     const Point3& r0 = m.row[0];
@@ -255,6 +257,19 @@ void StandinHost::RollupMouseMessage(HWND window, UINT message, WPARAM wParam, L
 }
 
 INode* StandinHost::GetRootNode() { return scene ? scene->root.get() : nullptr; }
+
+void StandinHost::EntryLog::LogEntry(DWORD type, BOOL, const char* title, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(&text[0], text.size() + 1, format, args);
+    va_end(args);
+    entries.push_back({type, title ? title : "", std::move(text)});
+}
 
 }  // namespace standin
 

@@ -243,6 +243,7 @@ public:
     void DeleteRollupPage(HWND page) override;
     void RollupMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     INode* GetRootNode() override;
+    LogSys* Log() override { return &log; }
 
     struct RollupCall {
         std::string title;
@@ -257,8 +258,21 @@ public:
         LPARAM lParam = 0;
     };
 
+    // The system log: every entry kept, in order, for whoever drives the host.
+    class EntryLog : public LogSys {
+    public:
+        struct Entry {
+            DWORD type = 0;
+            std::string title;
+            std::string text;
+        };
+        void LogEntry(DWORD type, BOOL dialogue, const char* title, const char* format, ...) override;
+        std::vector<Entry> entries;
+    };
+
     Scene* scene;
     RollupArea* rollups;
+    EntryLog log;
     std::vector<RollupCall> rollupCalls;
     std::vector<MouseMessage> mouseMessages;
     bool acceleratorsEnabled = true;
