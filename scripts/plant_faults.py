@@ -12,7 +12,7 @@ build/faults/faults.json). A fault that does not compile is "stillborn" and
 counts for nothing. The same seed plants the same faults in the same sources.
 
 `compare` says which faults OLD's suite caught that are not caught now: with
-one file, by the tests that still exist (a suite trimmed by deleting tests
+one file, by the tests that build/debug's suite still has (a suite trimmed by deleting tests
 catches exactly what its remaining tests caught); with two, by NEW's run.
 Exits 1 when any such fault is left.
 """
@@ -104,7 +104,8 @@ def configure():
 
 def failing_tests():
     junit = os.path.join(BUILD, "junit.xml")
-    sh(["ctest", "--test-dir", BUILD, "-j2", "--timeout", "120", "--output-junit", junit])
+    # Many tests wait on child processes and files more than they compute.
+    sh(["ctest", "--test-dir", BUILD, "-j4", "--timeout", "120", "--output-junit", junit])
     failed, ran = [], []
     for case in ET.parse(junit).getroot().iter("testcase"):
         ran.append(case.get("name"))
@@ -122,7 +123,13 @@ def run(args):
     if baseline:
         sys.exit("the unplanted suite fails: " + ", ".join(baseline))
     results = {"seed": args.seed, "tests": tests, "faults": []}
+    if os.path.exists(args.out):  # a run cut short goes on where it stopped
+        with open(args.out) as f:
+            results["faults"] = json.load(f)["faults"]
+    done = {r["id"] for r in results["faults"]}
     for n, site in enumerate(chosen, 1):
+        if site["id"] in done:
+            continue
         path = os.path.join(ROOT, site["file"])
         with open(path, encoding="utf-8") as f:
             original = f.read()
@@ -146,10 +153,14 @@ def run(args):
     print(json.dumps(counts))
 
 
-def current_tests():
-    configure()
-    listing = sh(["ctest", "--test-dir", BUILD, "-N"]).stdout
-    return set(re.findall(r"Test\s+#\d+: (.+)$", listing, re.M))
+def plain_name(test):
+    """A test's name without the parameter dump CTest may append to it."""
+    return test.split("  # GetParam()")[0].strip()
+
+
+def current_tests(build):
+    listing = sh(["ctest", "--test-dir", build, "-N"]).stdout
+    return {plain_name(t) for t in re.findall(r"Test\s+#\d+: (.+)$", listing, re.M)}
 
 
 def compare(args):
@@ -161,8 +172,8 @@ def compare(args):
             new = {r["id"]: r for r in json.load(f)["faults"]}
         lost = [r for r in killed_before if new.get(r["id"], {}).get("status") != "killed"]
     else:
-        tests = current_tests()
-        lost = [r for r in killed_before if not tests.intersection(r["killers"])]
+        tests = current_tests(args.tests_from)
+        lost = [r for r in killed_before if not tests.intersection(plain_name(k) for k in r["killers"])]
     gained = 0
     if args.new:
         gained = sum(1 for r in old["faults"] if r["status"] == "survived" and new.get(r["id"], {}).get("status") == "killed")
@@ -181,9 +192,12 @@ def main():
     r.add_argument("--seed", type=int, default=1)
     r.add_argument("--out", default=os.path.join(BUILD, "faults.json"))
     r.add_argument("--only", nargs="*", default=[])
+    # FILE, when it exists, holds faults already run: they are kept, not run again.
     c = sub.add_parser("compare")
     c.add_argument("old")
     c.add_argument("new", nargs="?")
+    c.add_argument("--tests-from", default=os.path.join(ROOT, "build", "debug"),
+                   help="a built tree whose tests count as the suite now (default build/debug)")
     args = parser.parse_args()
     if args.command == "run":
         os.makedirs(BUILD, exist_ok=True)

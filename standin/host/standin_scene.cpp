@@ -47,7 +47,7 @@ KeySpan FindKeySpan(const std::vector<double>& frames, double f) {
     KeySpan span;
     const size_t n = frames.size();
     // NaN (a node with no ticks per frame, say) holds the first key too.
-    if (!(f > frames.front())) return span;
+    if (n == 0 || !(f > frames.front())) return span;
     if (f >= frames.back()) {
         span.a = span.b = n - 1;
         return span;
@@ -61,7 +61,7 @@ KeySpan FindKeySpan(const std::vector<double>& frames, double f) {
     span.a = b - 1;
     span.b = b;
     const double a = frames[span.a];
-    span.s = static_cast<float>((f - a) / (frames[b] - a));
+    span.s = (f - a) / (frames[b] - a);
     return span;
 }
 
@@ -114,13 +114,14 @@ void SampleMesh(const SceneNode& node, TimeValue t, Mesh& out) {
     const KeySpan span = FindKeySpan(frames, static_cast<double>(t) / node.ticksPerFrame);
     const std::vector<Point3>& v0 = node.vertexKeys[span.a].vertices;
     const std::vector<Point3>& v1 = node.vertexKeys[span.b].vertices;
+    const float s = static_cast<float>(span.s);
     const size_t n = std::min({out.verts.size(), v0.size(), v1.size()});
     for (size_t i = 0; i < n; ++i) {
         if (span.a == span.b) {
             out.verts[i] = v0[i];
         } else {
-            out.verts[i] = Point3(Blend(v0[i].x, v1[i].x, span.s), Blend(v0[i].y, v1[i].y, span.s),
-                                  Blend(v0[i].z, v1[i].z, span.s));
+            out.verts[i] = Point3(Blend(v0[i].x, v1[i].x, s), Blend(v0[i].y, v1[i].y, s),
+                                  Blend(v0[i].z, v1[i].z, s));
         }
     }
 }
@@ -189,10 +190,11 @@ Matrix3 SceneNode::GetObjectTM(TimeValue t, void*) {
     if (span.a == span.b) return transformKeys[span.a].rows;
     const Matrix3& m0 = transformKeys[span.a].rows;
     const Matrix3& m1 = transformKeys[span.b].rows;
+    const float s = static_cast<float>(span.s);
     Matrix3 m;
     for (int r = 0; r < 4; ++r) {
-        m.row[r] = Point3(Blend(m0.row[r].x, m1.row[r].x, span.s), Blend(m0.row[r].y, m1.row[r].y, span.s),
-                          Blend(m0.row[r].z, m1.row[r].z, span.s));
+        m.row[r] = Point3(Blend(m0.row[r].x, m1.row[r].x, s), Blend(m0.row[r].y, m1.row[r].y, s),
+                          Blend(m0.row[r].z, m1.row[r].z, s));
     }
     return m;
 }
