@@ -7,11 +7,11 @@
 
 namespace md2export {
 
-bool ResolveFrame(const std::string& option, const std::string& value, const std::vector<std::string>& list,
-                  int& index, std::string& error) {
+bool ResolveFrame(const std::string& option, const std::string& value, const std::vector<std::string>& list, int& index,
+                  std::string& error) {
     const std::string range = list.empty() ? "the frame list is empty"
-                                           : "the frame list has " + std::to_string(list.size()) +
-                                                 " entries, 0 to " + std::to_string(list.size() - 1);
+                                           : "the frame list has " + std::to_string(list.size()) + " entries, 0 to " +
+                                                 std::to_string(list.size() - 1);
     if (!value.empty() && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         const size_t digits = value.find_first_not_of('0');
         const std::string significant = digits == std::string::npos ? "0" : value.substr(digits);
@@ -57,8 +57,8 @@ std::string DescribeFrameGroups(const std::vector<std::string>& list) {
         const size_t last = g + 1 < starts.size() ? static_cast<size_t>(starts[g + 1]) - 1 : list.size() - 1;
         char line[160];
         std::snprintf(line, sizeof line, "%-10s %3zu-%-3zu %3zu frames  %s-%s\n",
-                      preview::AnimationName(list[first]).c_str(), first, last, last - first + 1,
-                      list[first].c_str(), list[last].c_str());
+                      preview::AnimationName(list[first]).c_str(), first, last, last - first + 1, list[first].c_str(),
+                      list[last].c_str());
         out += line;
     }
     return out;

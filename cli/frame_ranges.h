@@ -9,8 +9,8 @@ namespace md2export {
 
 // value all digits is an index into list, anything else the first entry of
 // that name. False with error (starting with option) when there is none.
-bool ResolveFrame(const std::string& option, const std::string& value, const std::vector<std::string>& list,
-                  int& index, std::string& error);
+bool ResolveFrame(const std::string& option, const std::string& value, const std::vector<std::string>& list, int& index,
+                  std::string& error);
 
 // "FIRST-LAST", each end as ResolveFrame takes it; a name holding a dash is
 // found by trying every dash. LAST must not come before FIRST.

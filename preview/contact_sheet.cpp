@@ -139,8 +139,8 @@ bool RenderSheet(const Md2Model& model, const RgbImage* skin, const SheetOptions
                  std::string& error) {
     for (int frame : options.frames)
         if (frame < 0 || static_cast<std::size_t>(frame) >= model.frames.size()) {
-            error = "frame " + std::to_string(frame) + " is not one of the model's " +
-                    std::to_string(model.frames.size());
+            error =
+                "frame " + std::to_string(frame) + " is not one of the model's " + std::to_string(model.frames.size());
             return false;
         }
     const int64_t count = static_cast<int64_t>(options.frames.size());

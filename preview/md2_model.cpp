@@ -63,8 +63,8 @@ bool ReadMd2(const uint8_t* data, std::size_t size, Md2Model& model, std::string
 
     auto outOfRange = [&](const char* field, int32_t value, int32_t low, int32_t high) {
         if (value >= low && value <= high) return false;
-        error = std::string("header: ") + field + " " + std::to_string(value) + " is outside " +
-                std::to_string(low) + " .. " + std::to_string(high);
+        error = std::string("header: ") + field + " " + std::to_string(value) + " is outside " + std::to_string(low) +
+                " .. " + std::to_string(high);
         return true;
     };
     if (outOfRange("num_xyz", numXyz, 1, kMaxVertices) || outOfRange("num_st", numSt, 1, 1 << 30) ||
@@ -72,8 +72,8 @@ bool ReadMd2(const uint8_t* data, std::size_t size, Md2Model& model, std::string
         outOfRange("num_skins", numSkins, 0, kMaxSkins))
         return false;
     if (model.skinWidth <= 0 || model.skinHeight <= 0) {
-        error = "header: skin size " + std::to_string(model.skinWidth) + " x " +
-                std::to_string(model.skinHeight) + " is not positive";
+        error = "header: skin size " + std::to_string(model.skinWidth) + " x " + std::to_string(model.skinHeight) +
+                " is not positive";
         return false;
     }
     const int64_t vertexBytes = kFrameHeaderSize + 4 * static_cast<int64_t>(numXyz);

@@ -22,10 +22,14 @@ struct Camera {
 Camera CameraFor(View view) {
     // Quake's axes: x forward, y left, z up; the figure faces +x.
     switch (view) {
-        case View::Side: return {-90, 0};  // its right side, facing the picture's right
-        case View::ThreeQuarter: return {-40, 20};
-        case View::Top: return {0, 90};
-        case View::Front: break;
+        case View::Side:
+            return {-90, 0};  // its right side, facing the picture's right
+        case View::ThreeQuarter:
+            return {-40, 20};
+        case View::Top:
+            return {0, 90};
+        case View::Front:
+            break;
     }
     return {0, 0};
 }
@@ -59,7 +63,8 @@ bool ParseView(const std::string& text, View& view) {
     const struct {
         const char* name;
         View view;
-    } kViews[] = {{"front", View::Front}, {"side", View::Side}, {"three-quarter", View::ThreeQuarter}, {"top", View::Top}};
+    } kViews[] = {
+        {"front", View::Front}, {"side", View::Side}, {"three-quarter", View::ThreeQuarter}, {"top", View::Top}};
     for (const auto& v : kViews)
         if (text == v.name) {
             view = v.view;
@@ -91,7 +96,8 @@ FrameRenderer::FrameRenderer(const Md2Model& model, const RgbImage* skin, const 
     // The GL renderer's light in the model's own axes: from above at 45
     // degrees, turned against the entity's yaw; a face away from it keeps 0.3
     // of its dot product, so nothing goes black.
-    const float light[3] = {std::cos(-kPi / 4) * std::cos(-yaw), std::cos(-kPi / 4) * std::sin(-yaw), std::sin(kPi / 4)};
+    const float light[3] = {std::cos(-kPi / 4) * std::cos(-yaw), std::cos(-kPi / 4) * std::sin(-yaw),
+                            std::sin(kPi / 4)};
     for (int i = 0; i < 256; ++i) {
         float d = i < kLightNormalCount ? Dot(kLightNormals[i], light) : 0;
         if (d < 0) d *= 0.3f;
@@ -191,12 +197,15 @@ void FrameRenderer::Draw(int frame, RgbImage& target, int32_t left, int32_t top)
         const float area = (c[1]->x - c[0]->x) * (c[2]->y - c[0]->y) - (c[1]->y - c[0]->y) * (c[2]->x - c[0]->x);
         if (!(std::fabs(area) > 1e-12f) || !std::isfinite(area)) continue;
         bool finite = true;
-        for (int k = 0; k < 3; ++k) finite = finite && std::isfinite(c[k]->x) && std::isfinite(c[k]->y) && std::isfinite(c[k]->q);
+        for (int k = 0; k < 3; ++k)
+            finite = finite && std::isfinite(c[k]->x) && std::isfinite(c[k]->y) && std::isfinite(c[k]->q);
         if (!finite) continue;
         const auto x0 = static_cast<int32_t>(Clamp(std::floor(std::min({c[0]->x, c[1]->x, c[2]->x})), 0, right - 1.0f));
         const auto x1 = static_cast<int32_t>(Clamp(std::ceil(std::max({c[0]->x, c[1]->x, c[2]->x})), -1, right - 1.0f));
-        const auto y0 = static_cast<int32_t>(Clamp(std::floor(std::min({c[0]->y, c[1]->y, c[2]->y})), 0, bottom - 1.0f));
-        const auto y1 = static_cast<int32_t>(Clamp(std::ceil(std::max({c[0]->y, c[1]->y, c[2]->y})), -1, bottom - 1.0f));
+        const auto y0 =
+            static_cast<int32_t>(Clamp(std::floor(std::min({c[0]->y, c[1]->y, c[2]->y})), 0, bottom - 1.0f));
+        const auto y1 =
+            static_cast<int32_t>(Clamp(std::ceil(std::max({c[0]->y, c[1]->y, c[2]->y})), -1, bottom - 1.0f));
         // Edge k faces corner k; its weight grows by dx along a row and dy down a column.
         float dx[3], dy[3], rowStart[3];
         const float px = x0 + 0.5f, py = y0 + 0.5f;

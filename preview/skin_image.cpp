@@ -143,7 +143,8 @@ void AppendBytes(void* context, void* bytes, int count) {
 
 RgbImage::RgbImage(int32_t w, int32_t h, const uint8_t rgb[3])
     : width(w), height(h), pixels(3 * static_cast<std::size_t>(w) * h) {
-    for (std::size_t i = 0; i < pixels.size(); i += 3) pixels[i] = rgb[0], pixels[i + 1] = rgb[1], pixels[i + 2] = rgb[2];
+    for (std::size_t i = 0; i < pixels.size(); i += 3)
+        pixels[i] = rgb[0], pixels[i + 1] = rgb[1], pixels[i + 2] = rgb[2];
 }
 
 bool ReadSkin(const uint8_t* data, std::size_t size, RgbImage& image, std::string& error) {

@@ -18,9 +18,7 @@ struct RgbImage {
     RgbImage() = default;
     RgbImage(int32_t w, int32_t h, const uint8_t rgb[3]);
     uint8_t* At(int32_t x, int32_t y) { return &pixels[3 * (static_cast<std::size_t>(y) * width + x)]; }
-    const uint8_t* At(int32_t x, int32_t y) const {
-        return &pixels[3 * (static_cast<std::size_t>(y) * width + x)];
-    }
+    const uint8_t* At(int32_t x, int32_t y) const { return &pixels[3 * (static_cast<std::size_t>(y) * width + x)]; }
 };
 
 // Decodes an 8-bit run-length PCX (one plane, with the 256-colour palette at

@@ -120,7 +120,8 @@ protected:
 };
 
 TEST_F(Preview, FrontViewShowsTheFigureUprightFacingTheCameraWithEachPartItsColour) {
-    const auto r = Run(VORN_MD2INFO, {"--preview", "sheet.png", "--frames", "0,stand01", "--cell", "128", "figure.md2"});
+    const auto r =
+        Run(VORN_MD2INFO, {"--preview", "sheet.png", "--frames", "0,stand01", "--cell", "128", "figure.md2"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("skin figure.pcx"), std::string::npos) << r.out;
     int width = 0, height = 0, channels = 0;
@@ -171,7 +172,7 @@ TEST_F(Preview, ShadingFollowsTheLightNormalsAsTheGlRendererDoes) {
         int normal;  // 5 up, 52 forward, 84 down, 143 back
         float yaw, factor;
     } kCases[] = {{52, 0, 1.280f}, {52, 180, 0.591f}, {143, 0, 0.591f}, {143, 180, 1.280f},
-                  {5, 0, 1.280f},  {5, 180, 1.280f},   {84, 0, 0.591f},  {84, 180, 0.591f}};
+                  {5, 0, 1.280f},  {5, 180, 1.280f},  {84, 0, 0.591f},  {84, 180, 0.591f}};
     for (const auto& c : kCases)
         EXPECT_NEAR(torsoRed(c.normal, c.yaw), flat * c.factor, 1.5) << "normal " << c.normal << ", yaw " << c.yaw;
 }
