@@ -1,6 +1,7 @@
 // The whole export in one process, on the large scene that
 // bench/make_large_scene.py writes: loading the JSON scene, and one press of
-// "Save md2" with both skins, Save As answered by the scripted user.
+// "Save md2" with both skins, Save As answered by the scripted user. Then the
+// preview of what that press wrote: all 198 frames on one contact sheet.
 //
 // The scene is looked for at $VORN_BENCH_SCENE, else at
 // build/bench-scene/large.json under the source folder; without it these
@@ -13,6 +14,7 @@
 
 #include "bench/bench_scenes.h"
 #include "core/quake_export_utility.h"
+#include "preview/contact_sheet.h"
 #include "standin/host/host_files.h"
 #include "standin/host/json_scene_loader.h"
 #include "standin/windows/window_standin.h"
@@ -73,5 +75,45 @@ void BM_RunExport(benchmark::State& state) {
     standin::SetDriveFolder('C', "");
 }
 BENCHMARK(BM_RunExport)->Unit(benchmark::kMillisecond);
+
+// Every frame of the exported large model, drawn with its PCX skin in
+// 128-pixel cells; with the argument 1 the sheet is also written as PNG.
+void BM_PreviewAllFrames(benchmark::State& state) {
+    if (SceneMissing(state)) return;
+    standin::Scene scene;
+    std::string error;
+    if (!standin::LoadJsonScene(ScenePath(), scene, error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    standin::StandinHost host(&scene);
+    testing_files::TempDir folder;
+    standin::SetDriveFolder('C', folder.path());
+    QuakeExportUtility utility;
+    utility.hostInterface = &host;
+    standin::QueueSaveAs(folder.path() + "/large.md2");
+    char skinName[kTextBufferSize];
+    std::snprintf(skinName, sizeof skinName, "%s/skin", folder.path().c_str());
+    const bool exported = utility.RunExport(skinName, 0, 1, 0, 0, utility.frameCount - 1, 1.0f);
+    standin::SetDriveFolder('C', "");
+    preview::Md2Model model;
+    preview::RgbImage skin;
+    if (!exported || !preview::LoadMd2(folder.path() + "/large.md2", model, error) ||
+        !preview::LoadSkin(folder.path() + "/skin.pcx", skin, error)) {
+        state.SkipWithError(exported ? error.c_str() : utility.engine.errorText);
+        return;
+    }
+    preview::SheetOptions options;
+    options.cell = 128;
+    for (std::size_t i = 0; i < model.frames.size(); ++i) options.frames.push_back(static_cast<int>(i));
+    for (auto _ : state) {
+        preview::RgbImage sheet;
+        if (!preview::RenderSheet(model, &skin, options, sheet, error) ||
+            (state.range(0) && !preview::SavePng(folder.path() + "/sheet.png", sheet, error)))
+            state.SkipWithError(error.c_str());
+    }
+    state.counters["frames"] = static_cast<double>(model.frames.size());
+}
+BENCHMARK(BM_PreviewAllFrames)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -110,6 +110,17 @@ bool SetFeetAt(ExportOptions& o, const std::string& v, std::string& error) {
     return true;
 }
 
+bool AddMap(ExportOptions& o, const std::string& v, std::string& error) {
+    const size_t equals = v.find('=');
+    if (equals == std::string::npos || equals == 0 || equals + 1 == v.size()) {
+        error = "--map " + v + ": not CLIP=FIRST-LAST";
+        return false;
+    }
+    o.maps.push_back({v.substr(0, equals), v.substr(equals + 1)});
+    NoteImportOption(o, "map");
+    return true;
+}
+
 // clang-format off
 const std::vector<OptionRow> kOptions = {
     {"output", 'o', "PATH", "the answer to the Save As dialog: the model file\n"
@@ -172,6 +183,9 @@ const std::vector<OptionRow> kOptions = {
     {"list-frames", 0, nullptr, "print the frame list (after --frames) and stop;\n"
                                 "SCENE may then be left out",
      [](ExportOptions& o, const std::string&, std::string&) { return o.listFrames = true; }},
+    {"groups", 0, nullptr, "with --list-frames: print the animations of the\n"
+                           "list with their ranges instead",
+     [](ExportOptions& o, const std::string&, std::string&) { return o.listGroups = true; }},
     {"drive-c", 0, "DIR", "the folder where the plug-in's drive C: lands,\n"
                           "and with it the listing \"C:\\tris.asc\" (default:\n"
                           "the current directory)", [](ExportOptions& o, const std::string& v, std::string& e) {
@@ -188,6 +202,15 @@ const std::vector<OptionRow> kOptions = {
          NoteImportOption(o, "animation");
          return StoreNeeded(o.animation, v, "--animation needs a name or an index", e);
      }},
+    {"map", 0, "CLIP=FIRST-LAST", "export animation CLIP (name or index) into the\n"
+                                  "frames FIRST to LAST (names or indices), from\n"
+                                  "its first key on, its last pose held past its\n"
+                                  "end; repeatable: one new model, each range\n"
+                                  "updated in turn, the frames of no range in\n"
+                                  "the first clip's first pose", AddMap},
+    {"fit-clip", 0, nullptr, "with --map: stretch each clip over its range\n"
+                             "instead of playing it at --fps",
+     [](ExportOptions& o, const std::string&, std::string&) { return o.fitClip = true; }},
     {"list-nodes", 0, nullptr, "print the node tree (objects, materials,\n"
                                "textures and their conversions, what would\n"
                                "be exported) and stop",
@@ -294,6 +317,25 @@ bool ParseExportOptions(int argc, const char* const* argv, ExportOptions& option
         error = "--skin-path names the skins of a model finished with --game";
         return false;
     }
+    if (options.listGroups && !options.listFrames) {
+        error = "--groups goes with --list-frames";
+        return false;
+    }
+    if (options.fitClip && options.maps.empty()) {
+        error = "--fit-clip goes with --map";
+        return false;
+    }
+    if (!options.maps.empty()) {
+        const char* clash = options.start || options.end ? "--start and --end"
+                            : !options.animation.empty() ? "--animation"
+                            : options.firstFrameText != "0" ? "--first-frame"
+                            : options.listFrames || options.listNodes ? "a listing"
+                                                                      : nullptr;
+        if (clash) {
+            error = std::string("--map chooses the clips and frames itself: ") + clash + " cannot go with it";
+            return false;
+        }
+    }
     if (operands.empty() && !options.listFrames) {
         error = "no scene file named";
         return false;
@@ -347,8 +389,14 @@ std::string HelpText() {
         "without clips play together unless --animation names one. Textures the\n"
         "plug-in cannot read as they are (PNG, JPEG, embedded pictures, run-length or\n"
         "top-down TGA, ...) are converted to plain TGA files in the texture cache,\n"
-        "by --list-nodes too. --select, --fps, --animation, --list-nodes and\n"
-        "--texture-cache apply only to these files.\n"
+        "by --list-nodes too. --select, --fps, --animation, --list-nodes,\n"
+        "--texture-cache and --map apply only to these files.\n"
+        "\n"
+        "Clips into frame ranges: each --map CLIP=FIRST-LAST loads the scene again\n"
+        "with that animation and updates its range of one new model through the\n"
+        "panel, after a first save of the whole list with the first clip held at\n"
+        "its first key. The model is made as MODEL-mapping.md2 and renamed over\n"
+        "MODEL.md2 when every range is in. --list-frames --groups shows the ranges.\n"
         "\n"
         "Outputs, relative to the current directory unless a path says otherwise:\n"
         "  MODEL.md2   the model: the --output path up to its first \".\", plus \".md2\".\n"

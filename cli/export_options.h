@@ -12,6 +12,12 @@ namespace md2export {
 
 enum ExitStatus { kExitExported = 0, kExitFailed = 1, kExitUsage = 2 };
 
+// --map CLIP=FIRST-LAST as given: the clip by name or index, the range unresolved.
+struct ClipMapping {
+    std::string clip;
+    std::string range;
+};
+
 struct ExportOptions {
     std::string scenePath;  // empty only with --list-frames
     std::string outputPath;  // the Save As answer; empty: the scene's base name + ".md2"
@@ -24,6 +30,7 @@ struct ExportOptions {
     std::optional<std::string> end;    // the same for "End"
     std::string framesModel;  // a model whose frame names are imported first; empty: none
     bool listFrames = false;
+    bool listGroups = false;  // --list-frames prints the animations with their ranges instead
     std::string driveC;  // where "C:\..." lands; empty: the current directory
     // Scene files read through the asset-import library (every one but JSON).
     std::vector<std::string> select;  // shell-style patterns on node names; empty: every mesh node
@@ -31,6 +38,8 @@ struct ExportOptions {
     std::string animation;     // a name or an index; empty: the file's first
     bool listNodes = false;    // print the node tree and stop
     std::string textureCache;  // where converted textures go; empty: beside the model
+    std::vector<ClipMapping> maps;  // each clip into its range, in the order given
+    bool fitClip = false;           // stretch each mapped clip over its range instead of playing it at fps
     std::vector<std::string> importOptionsGiven;  // those options as given, to refuse them for JSON
     // Finishing for the game (md2finish's steps on what the plug-in wrote).
     bool game = false;

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <limits>
 #include <set>
 #include <sstream>
 #include <string>
@@ -22,6 +23,7 @@
 #include "cli/dialog_paths.h"
 #include "cli/export_options.h"
 #include "cli/frame_progress.h"
+#include "cli/frame_ranges.h"
 #include "cli/md2_check.h"
 #include "cli/panel_user.h"
 #include "finish/model_finish.h"
@@ -102,15 +104,20 @@ void CollectExportedMaterials(const standin::SceneNode& node, std::set<std::stri
 // Loads through the asset-import library; with --list-nodes prints the tree
 // instead of going on. Problems with the textures the export will read are the
 // user's to know before the plug-in refuses them with its fixed message.
-bool LoadWithAssetImport(const std::string& path, const SceneRequest& request, standin::Scene& scene,
-                         std::string& error) {
-    const ExportOptions& options = request.options;
+standin::AssimpLoadOptions ImportOptionsOf(const ExportOptions& options, const std::string& modelPath) {
     standin::AssimpLoadOptions load;
     load.framesPerSecond = options.framesPerSecond;
     load.animation = options.animation;
     load.select = options.select;
     load.textureFolder = options.textureCache;
-    load.outputPath = request.modelPath;
+    load.outputPath = modelPath;
+    return load;
+}
+
+bool LoadWithAssetImport(const std::string& path, const SceneRequest& request, standin::Scene& scene,
+                         std::string& error) {
+    const ExportOptions& options = request.options;
+    const standin::AssimpLoadOptions load = ImportOptionsOf(options, request.modelPath);
     standin::AssimpSceneReport report;
     if (!standin::LoadAssimpScene(path, load, scene, report, error)) return false;
     if (options.listNodes) {
@@ -254,32 +261,6 @@ void WarnAboutMissingFolder(const std::string& what, const std::string& localPat
 }
 
 // --- Frames -------------------------------------------------------------------------------
-
-// --start and --end: all digits is an index, anything else the first entry of
-// that name.
-bool ResolveFrame(const char* option, const std::string& value, const std::vector<std::string>& list,
-                  int& index, std::string& error) {
-    const std::string range = list.empty() ? "the frame list is empty"
-                                           : "the frame list has " + std::to_string(list.size()) +
-                                                 " entries, 0 to " + std::to_string(list.size() - 1);
-    if (std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        const size_t digits = value.find_first_not_of('0');
-        const std::string significant = digits == std::string::npos ? "0" : value.substr(digits);
-        if (significant.size() > 9 || std::stoul(significant) >= list.size()) {
-            error = std::string(option) + " " + value + ": " + range;
-            return false;
-        }
-        index = static_cast<int>(std::stoul(significant));
-        return true;
-    }
-    const auto found = std::find(list.begin(), list.end(), value);
-    if (found == list.end()) {
-        error = std::string(option) + " " + value + ": no frame of that name (" + range + ")";
-        return false;
-    }
-    index = static_cast<int>(found - list.begin());
-    return true;
-}
 
 void PrintMessages(const std::vector<ShownMessage>& shown) {
     for (const ShownMessage& m : shown) std::fprintf(stderr, "%s: %s\n", m.caption.c_str(), m.text.c_str());
@@ -673,7 +654,10 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
         return UsageError(error);
 
     if (options.listFrames) {
-        for (size_t i = 0; i < list.size(); ++i) std::printf("%3zu  %s\n", i, list[i].c_str());
+        if (options.listGroups)
+            std::fputs(DescribeFrameGroups(list).c_str(), stdout);
+        else
+            for (size_t i = 0; i < list.size(); ++i) std::printf("%3zu  %s\n", i, list[i].c_str());
         return kExitExported;
     }
     if (list.empty()) {
@@ -746,6 +730,108 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
     return failed ? kExitFailed : kExitExported;
 }
 
+// --- Clips into frame ranges -----------------------------------------------------------
+
+// The panel's frame list as it stands (after any import).
+bool ReadFrameList(UtilityObj* utility, std::vector<std::string>& list) {
+    standin::Scene empty;
+    PanelUser user(empty);
+    if (!user.Open(utility)) return false;
+    list = user.FrameList();
+    user.Close();
+    return true;
+}
+
+// The scene of one mapped clip, played at options' fps, or stretched over
+// frames first..last when fitClip; seconds is the clip's length.
+bool LoadClip(ExportOptions& options, const std::string& modelPath, int first, int last, standin::Scene& scene,
+              double& seconds, std::string& error) {
+    standin::AssimpSceneReport report;
+    if (!standin::LoadAssimpScene(options.scenePath, ImportOptionsOf(options, modelPath), scene, report, error))
+        return false;
+    seconds = report.ticksPerSecond > 0 ? (report.endTick - report.startTick) / report.ticksPerSecond : 0;
+    if (!options.fitClip || !(seconds > 0) || last == first) return true;
+    options.framesPerSecond = (last - first) / seconds;
+    scene = standin::Scene();
+    return standin::LoadAssimpScene(options.scenePath, ImportOptionsOf(options, modelPath), scene, report, error);
+}
+
+// Each --map clip into its range of one new model, written under a name of
+// its own and put in place only when every range is in: a first save of the
+// whole list with the first clip held at its first key, then an update of
+// each range with its clip, each through the panel with a scene of its own.
+int RunMapped(const ExportOptions& options, const PluginNames& names, UtilityObj* utility) {
+    std::string error;
+    PluginNames pass = names;
+    pass.output = IntendedFileName(names.output, "-mapping");
+    // The plug-in would cut the name at a dot and write the model elsewhere.
+    if (pass.output.find('.') != std::string::npos)
+        return UsageError("--map: the model's path " + Quoted(names.output) +
+                          " has a \".\" before its extension, where the plug-in would cut it");
+    if (!CheckPluginName("the model", pass.output, ".md2", MAX_PATH, error)) return UsageError(error);
+    pass.model = standin::MapHostPath(IntendedFileName(pass.output, ".md2").c_str());
+    std::remove(pass.model.c_str());
+    auto fail = [&](const std::string& message, int status) {
+        if (!message.empty()) Complain(message);
+        std::remove(pass.model.c_str());
+        return status;
+    };
+
+    ExportOptions still = options;
+    still.quiet = true;
+    still.animation = options.maps[0].clip;
+    still.framesPerSecond = std::numeric_limits<double>::infinity();  // time stands at the first key
+    {
+        standin::Scene scene;
+        if (!LoadScene(still, pass.model, scene, error)) return fail(error, kExitUsage);
+        PanelUser user(scene);
+        if (!user.Open(utility)) return fail("opening the utility showed no panel", kExitUsage);
+        const int status = WorkThePanel(still, pass, user);
+        if (status != kExitExported) return fail("", status);
+    }
+
+    std::vector<std::string> list;
+    if (!ReadFrameList(utility, list)) return fail("opening the utility showed no panel", kExitUsage);
+    std::vector<std::pair<int, int>> ranges;
+    for (const ClipMapping& map : options.maps) {
+        int first = 0, last = 0;
+        if (!ResolveFrameRange("--map " + map.clip + "=", map.range, list, first, last, error))
+            return fail("", UsageError(error));
+        ranges.emplace_back(first, last);
+    }
+
+    for (size_t i = 0; i < options.maps.size(); ++i) {
+        const auto [first, last] = ranges[i];
+        ExportOptions step = options;
+        step.quiet = true;
+        step.animation = options.maps[i].clip;
+        step.framesModel.clear();
+        step.saveBmp = step.savePcx = false;
+        step.start = std::to_string(first);
+        step.end = std::to_string(last);
+        standin::Scene scene;
+        double seconds = 0;
+        if (!LoadClip(step, pass.model, first, last, scene, seconds, error)) return fail(error, kExitUsage);
+        if (!options.quiet) {
+            const bool held = seconds * step.framesPerSecond < last - first;
+            std::printf("mapped %s into frames %d-%d (%s-%s): %.4g s at %.4g frames a second%s\n",
+                        options.maps[i].clip.c_str(), first, last, list[static_cast<size_t>(first)].c_str(),
+                        list[static_cast<size_t>(last)].c_str(), seconds, step.framesPerSecond,
+                        held ? ", its last pose held to the end" : "");
+        }
+        PanelUser user(scene);
+        if (!user.Open(utility)) return fail("opening the utility showed no panel", kExitUsage);
+        const int status = WorkThePanel(step, pass, user);
+        if (status != kExitExported) return fail("", status);
+    }
+    if (std::rename(pass.model.c_str(), names.model.c_str()) != 0)
+        return fail("cannot put " + ForDisplay(pass.model) + " in place of " + ForDisplay(names.model) +
+                        ": " + std::strerror(errno),
+                    kExitFailed);
+    if (!options.quiet) std::printf("%s\n", DescribeModel(names.model, false, list, 0, 0).c_str());
+    return kExitExported;
+}
+
 int Run(const ExportOptions& options) {
     std::string error;
     if (!options.driveC.empty()) {
@@ -756,7 +842,7 @@ int Run(const ExportOptions& options) {
     if (!CheckSceneOptions(options, error) || !PrepareNames(options, names, error)) return UsageError(error);
 
     standin::Scene scene;
-    if (!options.scenePath.empty() && !LoadScene(options, names.model, scene, error)) {
+    if (!options.scenePath.empty() && options.maps.empty() && !LoadScene(options, names.model, scene, error)) {
         Complain(error);
         return kExitUsage;
     }
@@ -777,6 +863,8 @@ int Run(const ExportOptions& options) {
         Complain(error);
         return kExitUsage;
     }
+
+    if (!options.maps.empty()) return RunMapped(options, names, utility);
 
     // Closed before the module goes.
     PanelUser user(scene);

@@ -2,12 +2,15 @@
 // and checks the file the way the engine's loaders would.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "cli/md2_check.h"
+#include "preview/contact_sheet.h"
 
 #ifndef VORN_VERSION
 #define VORN_VERSION "unknown"
@@ -20,10 +23,15 @@ using md2check::Severity;
 
 enum ExitCode { kExitPassed = 0, kExitProblems = 1, kExitUsage = 2 };
 
-const char kUsage[] = "usage: md2info [--quiet] [--pcx SKIN.pcx]... MODEL.md2\n       md2info --help | --version\n";
+const char kUsage[] =
+    "usage: md2info [--quiet] [--pcx SKIN.pcx]... MODEL.md2\n"
+    "       md2info --preview OUT.png [--skin FILE] [--view VIEW] [--yaw DEG] [--ortho]\n"
+    "               [--frames all|A-B|LIST] [--cell PIXELS] MODEL.md2\n"
+    "       md2info --help | --version\n";
 
 const char kHelp[] =
     "usage: md2info [--quiet] [--pcx SKIN.pcx]... MODEL.md2\n"
+    "       md2info --preview OUT.png [preview options] MODEL.md2\n"
     "\n"
     "Prints a Quake II model's header (all 17 fields), its skin names, its frame\n"
     "names with each frame's bounds (the decoded minimum and maximum of x, y and z,\n"
@@ -35,6 +43,22 @@ const char kHelp[] =
     "                looked for by their file name beside the model\n"
     "  -h, --help    print this help\n"
     "      --version print the version\n"
+    "\n"
+    "Preview (draws the model instead of checking it, in software):\n"
+    "  --preview OUT.png  write a contact sheet of frames as PNG, each cell labelled\n"
+    "                     with its frame number and name\n"
+    "  --skin FILE        the skin, 8-bit PCX or 24-bit BMP; else the first PCX or BMP\n"
+    "                     the model names (beside the model, or by the path it names\n"
+    "                     from there), else MODEL.pcx or MODEL.bmp beside the model;\n"
+    "                     without one the model is drawn grey\n"
+    "  --view VIEW        front (default), side, three-quarter or top\n"
+    "  --yaw DEG          turn the model about its up axis first (the light stays)\n"
+    "  --ortho            orthographic instead of perspective\n"
+    "  --frames SEL       all, A-B, or a list \"0,5,run1-run6\" of frame numbers\n"
+    "                     and names; default the first frame of each animation\n"
+    "  --cell PIXELS      the side of each square cell, 32 to 2048 (default 160)\n"
+    "Shading follows the light-normal indices as Quake II's GL renderer does;\n"
+    "a model whose indices are all 0 is drawn in its skin's own colours.\n"
     "\n"
     "Errors (the model fails): what id's Quake II loaders refuse, what would make them\n"
     "read or write out of bounds, and corruption of the layout:\n"
@@ -156,11 +180,126 @@ void CheckSkins(const std::string& modelPath, std::vector<std::string> files, Md
     }
 }
 
+struct PreviewRequest {
+    std::string output;
+    std::string skin;
+    std::string frames;
+    preview::SheetOptions sheet;
+};
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool EndsWith(const std::string& text, const char* end) {
+    const std::size_t n = std::strlen(end);
+    return text.size() >= n && Lower(text.substr(text.size() - n)) == end;
+}
+
+bool Readable(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file) std::fclose(file);
+    return file != nullptr;
+}
+
+// The skin the model is drawn with, in the order the help gives; "" for none.
+std::string FindSkin(const std::string& modelPath, const preview::Md2Model& model) {
+    const std::string folder = FolderOf(modelPath);
+    for (const std::string& name : model.skinNames) {
+        if (!EndsWith(name, ".pcx") && !EndsWith(name, ".bmp")) continue;
+        for (const std::string& candidate : {folder + name, folder + name.substr(FolderOf(name).size())})
+            if (Readable(candidate)) return candidate;
+    }
+    std::string base = modelPath.substr(folder.size());
+    if (EndsWith(base, ".md2")) base.resize(base.size() - 4);
+    for (const char* extension : {".pcx", ".bmp", ".PCX", ".BMP"})
+        if (Readable(folder + base + extension)) return folder + base + extension;
+    return "";
+}
+
+int WritePreview(const std::string& modelPath, PreviewRequest& request) {
+    preview::Md2Model model;
+    std::string error;
+    if (!preview::LoadMd2(modelPath, model, error)) {
+        std::fprintf(stderr, "md2info: %s\n", error.c_str());
+        return kExitProblems;
+    }
+    if (request.frames.empty())
+        request.sheet.frames = preview::AnimationStarts(model);
+    else if (!preview::SelectFrames(model, request.frames, request.sheet.frames, error)) {
+        std::fprintf(stderr, "md2info: --frames: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    const std::string skinPath = request.skin.empty() ? FindSkin(modelPath, model) : request.skin;
+    preview::RgbImage skin;
+    if (!skinPath.empty() && !preview::LoadSkin(skinPath, skin, error)) {
+        std::fprintf(stderr, "md2info: %s\n", error.c_str());
+        return kExitProblems;
+    }
+    preview::RgbImage sheet;
+    if (!preview::RenderSheet(model, skinPath.empty() ? nullptr : &skin, request.sheet, sheet, error)) {
+        std::fprintf(stderr, "md2info: --preview: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (skinPath.empty())
+        std::fprintf(stderr, "md2info: no skin named or found beside %s: drawn grey\n", modelPath.c_str());
+    if (!preview::SavePng(request.output, sheet, error)) {
+        std::fprintf(stderr, "md2info: %s\n", error.c_str());
+        return kExitProblems;
+    }
+    std::printf("wrote %s: %zu frames, %d x %d pixels, skin %s\n", request.output.c_str(),
+                request.sheet.frames.size(), sheet.width, sheet.height,
+                skinPath.empty() ? "none" : skinPath.c_str());
+    return kExitPassed;
+}
+
+// Reads the value of a preview option; false with a message when it is bad.
+bool ReadPreviewOption(const char* option, const char* value, PreviewRequest& request) {
+    const std::string name = option;
+    char* end = nullptr;
+    if (name == "--preview") {
+        request.output = value;
+    } else if (name == "--skin") {
+        request.skin = value;
+    } else if (name == "--frames") {
+        request.frames = value;
+    } else if (name == "--view") {
+        if (preview::ParseView(value, request.sheet.view.view)) return true;
+        std::fprintf(stderr, "md2info: --view %s: not front, side, three-quarter or top\n", value);
+        return false;
+    } else if (name == "--yaw") {
+        const double yaw = std::strtod(value, &end);
+        if (*value && !*end && std::fabs(yaw) <= 36000) {
+            request.sheet.view.yawDegrees = static_cast<float>(yaw);
+            return true;
+        }
+        std::fprintf(stderr, "md2info: --yaw %s: not a number of degrees\n", value);
+        return false;
+    } else if (name == "--cell") {
+        const long cell = std::strtol(value, &end, 10);
+        if (*value && !*end && cell >= preview::kMinCell && cell <= preview::kMaxCell) {
+            request.sheet.cell = static_cast<int32_t>(cell);
+            return true;
+        }
+        std::fprintf(stderr, "md2info: --cell %s: not a whole number of pixels from 32 to 2048\n", value);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool quiet = false;
     bool optionsEnded = false;
+    bool previewOptions = false;
+    PreviewRequest request;
     std::vector<std::string> paths, skins;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -178,6 +317,16 @@ int main(int argc, char** argv) {
             skins.push_back(argv[++i]);
         } else if (!std::strcmp(arg, "-q") || !std::strcmp(arg, "--quiet")) {
             quiet = true;
+        } else if (!std::strcmp(arg, "--ortho")) {
+            request.sheet.view.orthographic = previewOptions = true;
+        } else if (!std::strcmp(arg, "--preview") || !std::strcmp(arg, "--skin") || !std::strcmp(arg, "--view") ||
+                   !std::strcmp(arg, "--yaw") || !std::strcmp(arg, "--frames") || !std::strcmp(arg, "--cell")) {
+            if (i + 1 == argc) {
+                std::fprintf(stderr, "md2info: %s wants a value\n%s", arg, kUsage);
+                return kExitUsage;
+            }
+            if (!ReadPreviewOption(arg, argv[++i], request)) return kExitUsage;
+            previewOptions = true;
         } else {
             std::fprintf(stderr, "md2info: unknown option %s\n%s", arg, kUsage);
             return kExitUsage;
@@ -188,6 +337,12 @@ int main(int argc, char** argv) {
                      kUsage);
         return kExitUsage;
     }
+
+    if (previewOptions && request.output.empty()) {
+        std::fprintf(stderr, "md2info: the preview's options want --preview OUT.png\n%s", kUsage);
+        return kExitUsage;
+    }
+    if (!request.output.empty()) return WritePreview(paths[0], request);
 
     std::vector<uint8_t> bytes;
     std::string reason;

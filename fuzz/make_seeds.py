@@ -7,6 +7,8 @@ model_update: models of the targets' quad scene (4 vertices, 2 faces) with 1 to
 4 frames, behind the three control bytes (start, range, first frame).
 json_scene: the test scenes. export: a few byte strings of the lengths the
 target's scenes take; the fuzzer finds their structure quickly.
+preview: the quad models behind their length (four bytes, high first), each
+followed by a small PCX skin, and one by the 24-bit BMP fixture.
 """
 import os
 import random
@@ -60,6 +62,25 @@ def md2(frames):
     return head + st + tris + body + gl + b"R\0'\0R" + b"seed"
 
 
+def pcx(width, height):
+    """An 8-bit run-length PCX of one plane with a grey-ramp palette."""
+    head = struct.pack("<BBBBHHHHHH", 10, 5, 1, 8, 0, 0, width - 1, height - 1, 72, 72)
+    head += bytes(48) + bytes([0, 1]) + struct.pack("<HH", width, 1) + bytes(58)
+    pixels = b""
+    for y in range(height):
+        pixels += bytes([0xC0 | width, 16 * y + 1])  # one run a row
+    return head + pixels + b"\x0c" + bytes(c for i in range(256) for c in (i, i, 255 - i))
+
+
+def preview_seeds():
+    for frames in range(1, 5):
+        model = md2(frames)
+        put("preview", "quad%d" % frames, len(model).to_bytes(4, "big") + model + pcx(8, 4))
+    with open(os.path.join(ROOT, "tests", "data", "images", "bmp24.bmp"), "rb") as f:
+        model = md2(2)
+        put("preview", "quad2_bmp", len(model).to_bytes(4, "big") + model + f.read())
+
+
 def main():
     shutil.rmtree(CORPUS, ignore_errors=True)
     images = os.path.join(ROOT, "tests", "data", "images")
@@ -89,6 +110,7 @@ def main():
     rng = random.Random(20240601)
     for i, length in enumerate([64, 128, 200, 300, 400, 600]):
         put("export", "bytes%d" % i, bytes(rng.randrange(256) for _ in range(length)))
+    preview_seeds()
 
 
 if __name__ == "__main__":

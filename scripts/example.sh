@@ -6,7 +6,8 @@
 #               scaled to a Quake II player's height
 #   robot/      examples/robot.json, the robot scene of our own JSON format
 # Each folder gets the model, the skins tris.bmp and tris.pcx, and the mesh
-# listing tris.asc.
+# listing tris.asc; the character's also a contact sheet of its animations,
+# animations.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -22,6 +23,9 @@ mkdir -p "$out/character" "$out/robot"
   "$root/build/release/md2export" --bmp --pcx --animation player --scale 31 \
     "$root/examples/character/character.gltf"
   "$root/build/release/cli/md2info" --quiet character.md2
+  # Its animations on one contact sheet, as docs/character_animations.png shows them.
+  "$root/build/release/cli/md2info" --preview animations.png --skin tris.pcx --view three-quarter \
+    --cell 128 --frames stand01,stand11,stand21,stand31,run1-run6,jump1-jump6,death101-death106 character.md2
 )
 (
   cd "$out/robot"

@@ -378,6 +378,62 @@ TEST_F(RealSceneExport, PlaysTheNamedAnimationAtTheGivenRate) {
     EXPECT_FALSE(Exists("never.md2"));
 }
 
+// clips.gltf's three clips mapped into their ranges of one model: in each
+// range the clip from its first key at 30 frames a second, its last pose held
+// (idle is shorter than stand01..40, jump than jump1..6, run longer than
+// run1..6); every other frame idle's first pose. Blender evaluated each clip
+// at each of its frames (clips_reference.json).
+TEST_F(RealSceneExport, MapsEachClipIntoItsRangeAsBlenderEvaluatesIt) {
+    const nlohmann::json j = nlohmann::json::parse(std::ifstream(kReal + "clips_reference.json"));
+    std::map<std::string, BlenderObject> clips;
+    for (const auto& [name, positions] : j.at("clips").items())
+        clips[name] = {name, "", {}, positions.get<std::vector<std::vector<double>>>()};
+    const ProcessResult r = Run({"-q", "--map", "idle=stand01-stand40", "--map", "run=run1-run6", "--map",
+                                 "jump=jump1-jump6", "-o", "clips.md2", kReal + "clips.gltf"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(FilesIn(""), (std::set<std::string>{"clips.md2", "clips.textures", "tris.asc"}));
+    const Model model = Written("clips.md2");
+    ASSERT_EQ(model.frames.size(), 198u);
+
+    std::vector<BlenderVertex> idle;
+    for (size_t i = 0; i < clips["idle"].positions.at(0).size() / 3; ++i) idle.push_back({&clips["idle"], i});
+    std::vector<size_t> match;
+    ASSERT_TRUE(Correspond(model.frames[0], idle, match));
+    const struct {
+        const char* clip;
+        size_t first, count;
+    } kRanges[] = {{"idle", 0, 40}, {"run", 40, 6}, {"jump", 66, 6}};
+    for (size_t f = 0; f < model.frames.size() && !HasFailure(); ++f) {
+        const BlenderObject* clip = &clips["idle"];
+        size_t at = 0;
+        for (const auto& range : kRanges)
+            if (f >= range.first && f < range.first + range.count) {
+                clip = &clips[range.clip];
+                at = std::min(f - range.first, clip->positions.size() - 1);
+            }
+        for (size_t v = 0, wrong = 0; v < match.size(); ++v) {
+            const Vec3 expected = BlenderVertex{clip, idle[match[v]].index}.At(at);
+            if (WithinOneStep(expected, model.frames[f], v) || ++wrong > 3) continue;
+            ADD_FAILURE() << "model frame " << f << ", vertex " << v << ": Blender's " << clip->name << " frame "
+                          << at << " " << testing::PrintToString(expected) << ", decoded "
+                          << testing::PrintToString(model.frames[f].vertices[v]);
+        }
+    }
+
+    // Stretched, each clip's last key falls on its range's last frame.
+    ASSERT_EQ(Run({"-q", "--fit-clip", "--map", "run=run1-run6", "--map", "jump=jump1-jump6", "-o", "fit.md2",
+                   kReal + "clips.gltf"})
+                  .status,
+              0);
+    const Model fit = Written("fit.md2");
+    ASSERT_EQ(fit.frames.size(), 198u);
+    for (const auto& [clip, last] : {std::pair<const char*, size_t>{"run", 45}, {"jump", 71}})
+        for (size_t v = 0; v < match.size(); ++v)
+            EXPECT_TRUE(WithinOneStep(BlenderVertex{&clips[clip], idle[match[v]].index}.At(clips[clip].positions.size() - 1),
+                                      fit.frames[last], v))
+                << clip << " vertex " << v;
+}
+
 // Each --select adds a shell pattern.
 TEST_F(RealSceneExport, ListsTheChosenNodesAndWritesNoModel) {
     const ProcessResult r = Run({"--list-nodes", "--select", "Crate", "--select", "Bl?b", "--texture-cache", "cache",

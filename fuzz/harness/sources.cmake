@@ -6,4 +6,5 @@ set(FUZZ_HARNESS_SOURCES
   ${PROJECT_SOURCE_DIR}/fuzz/harness/image_readers_input.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/harness/json_scene_input.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/harness/model_update_input.cpp
+  ${PROJECT_SOURCE_DIR}/fuzz/harness/preview_input.cpp
 )

@@ -3,7 +3,9 @@
 # folder (Blender 3.4 with its bundled Python; not needed by the build, and the
 # tests only read what it wrote):
 #
-#     blender -b --factory-startup --python make_blender_fixtures.py
+#     blender -b --factory-startup --python make_blender_fixtures.py [-- NAME...]
+#
+# (NAME: figure, motion or clips; without names all three.)
 #
 # figure.gltf
 #     A small figure on checker.png, by the glTF exporter, which embeds the
@@ -27,6 +29,16 @@
 #     counted from the bottom, blue per picture), and every texture
 #     coordinate lies on a texel corner of its picture, so a coordinate names
 #     one texel exactly, whatever the file format's precision.
+#
+# clips.gltf, clips_reference.json
+#     A character with three clips for md2export --map: "Body" (rings up a
+#     column, nose at the front) on paint.png, skinned to "Skeleton" (Hips,
+#     Chest), whose actions are separate animations of the file: "idle" over
+#     frames 1..21 (the chest sways; shorter than stand01..stand40), "run" over
+#     1..9 (it leans, the hips turn, it moves forward; longer than run1..run6)
+#     and "jump" over 1..4 (it crouches and rises; shorter than jump1..jump6).
+#     clips_reference.json holds Blender's evaluation of each clip at each of
+#     its frames, as motion_reference.json does.
 #     COLLADA holds the crate and the body only (Blender's COLLADA exporter
 #     does not animate shape keys); OBJ holds the three meshes as they stand
 #     at frame 1 (OBJ has no animation).
@@ -317,5 +329,103 @@ def motion():
         f.write("\n")
 
 
-figure()
-motion()
+# --- The character with three clips ---------------------------------------------------
+
+CLIPS = {
+    # name: [(frame, hips (turn about z, location), chest bend), ...]
+    "idle": [(1, 0, (0, 0, 0), 0), (11, 0, (0, 0, 0), 12), (21, 0, (0, 0, 0), -6)],
+    "run": [(1, 0, (0, 0, 0), 20), (5, 20, (0, -0.4, 0.05), 30), (9, -20, (0, -0.8, 0), 20)],
+    "jump": [(1, 0, (0, 0, 0), 0), (2, 0, (0, 0, -0.2), 25), (4, 0, (0, 0, 0.5), -10)],
+}
+
+
+def clips():
+    bpy.ops.wm.read_factory_settings(use_empty=True)
+    scene = bpy.context.scene
+    scene.render.fps = 30
+    skin = textured_material("Skin", "paint.png")
+    rings = [(0.0, 0.16, 0.1), (0.9, 0.2, 0.12), (1.45, 0.14, 0.1)]
+    verts = []
+    for z, half_x, half_y in rings:
+        verts += [(-half_x, -half_y, z), (half_x, -half_y, z), (half_x, half_y, z), (-half_x, half_y, z)]
+    top, nose = len(verts), len(verts) + 1
+    verts += [(0.0, 0.0, 1.7), (0.0, -0.25, 1.55)]
+    faces = [(3, 2, 1, 0)]
+    for r in range(len(rings) - 1):
+        a, b = 4 * r, 4 * (r + 1)
+        faces += [(a + i, a + (i + 1) % 4, b + (i + 1) % 4, b + i) for i in range(4)]
+    crown = 4 * (len(rings) - 1)
+    faces += [(crown + i, crown + (i + 1) % 4, top) for i in range(1, 4)]
+    faces += [(crown, crown + 1, nose), (crown, nose, top), (nose, crown + 1, top)]
+    body = add_mesh(scene, "Body", verts, faces, skin, "paint.png",
+                    lambda x, y, z, n: (0.5 + 0.8 * x + (0.3 * y if abs(n[0]) > 0.5 else 0), 0.05 + 0.5 * z))
+
+    armature = bpy.data.armatures.new("SkeletonData")
+    skeleton = bpy.data.objects.new("Skeleton", armature)
+    scene.collection.objects.link(skeleton)
+    bpy.context.view_layer.objects.active = skeleton
+    bpy.ops.object.mode_set(mode='EDIT')
+    hips = armature.edit_bones.new("Hips")
+    hips.head, hips.tail = (0, 0, 0.0), (0, 0, 0.9)
+    chest = armature.edit_bones.new("Chest")
+    chest.head, chest.tail = (0, 0, 0.9), (0, 0, 1.7)
+    chest.parent = hips
+    bpy.ops.object.mode_set(mode='OBJECT')
+    body.parent = skeleton
+    modifier = body.modifiers.new("Armature", 'ARMATURE')
+    modifier.object = skeleton
+    body.vertex_groups.new(name="Hips").add([0, 1, 2, 3], 1.0, 'REPLACE')
+    body.vertex_groups["Hips"].add([4, 5, 6, 7], 0.5, 'REPLACE')
+    body.vertex_groups.new(name="Chest").add([4, 5, 6, 7], 0.5, 'REPLACE')
+    body.vertex_groups["Chest"].add(list(range(8, len(verts))), 1.0, 'REPLACE')
+
+    pose_hips, pose_chest = skeleton.pose.bones["Hips"], skeleton.pose.bones["Chest"]
+    for bone in (pose_hips, pose_chest):
+        bone.rotation_mode = 'XYZ'
+    skeleton.animation_data_create()
+    actions = {}
+    for name, keys in CLIPS.items():
+        action = bpy.data.actions.new(name)
+        skeleton.animation_data.action = action
+        for frame, turn, place, bend in keys:
+            # A bone's own y axis runs along it (up); turning about it turns the hips about z.
+            pose_hips.location = place
+            pose_hips.keyframe_insert("location", frame=frame)
+            pose_hips.rotation_euler = (0, math.radians(turn), 0)
+            pose_hips.keyframe_insert("rotation_euler", frame=frame)
+            pose_chest.rotation_euler = (math.radians(-bend), 0, 0)
+            pose_chest.keyframe_insert("rotation_euler", frame=frame)
+        linear_keys(action)
+        actions[name] = action
+
+    # Blender's own answer, clip by clip: the world positions at each frame.
+    reference = {"frames_per_second": 30, "clips": {}}
+    for name, action in actions.items():
+        skeleton.animation_data.action = action
+        first, last = (int(f) for f in action.frame_range)
+        positions = []
+        for frame in range(first, last + 1):
+            scene.frame_set(frame)
+            evaluated = body.evaluated_get(bpy.context.evaluated_depsgraph_get())
+            mesh = evaluated.to_mesh()
+            positions.append([round(c, 6) for v in mesh.vertices for c in evaluated.matrix_world @ v.co])
+            evaluated.to_mesh_clear()
+        reference["clips"][name] = positions
+
+    # Each action a strip of its own track, so that the exporter writes each as an animation.
+    skeleton.animation_data.action = None
+    for name, action in actions.items():
+        track = skeleton.animation_data.nla_tracks.new()
+        track.name = name
+        track.strips.new(name, int(action.frame_range[0]), action)
+    scene.frame_set(1)
+    bpy.ops.export_scene.gltf(filepath=os.path.join(HERE, "clips.gltf"), export_format='GLTF_EMBEDDED',
+                              export_animations=True, export_force_sampling=True, export_nla_strips=True)
+    with open(os.path.join(HERE, "clips_reference.json"), "w") as f:
+        json.dump(reference, f, separators=(",", ":"))
+        f.write("\n")
+
+
+chosen = sys.argv[sys.argv.index("--") + 1:] if "--" in sys.argv else ["figure", "motion", "clips"]
+for name in chosen:
+    {"figure": figure, "motion": motion, "clips": clips}[name]()

@@ -1,0 +1,23 @@
+# cmake -DINPUT=quake2-light-normals.csv -DOUTPUT=file.inc -P light_normals.cmake
+# Writes the table's vectors, in index order, as an array initialiser
+# "{x, y, z},", one to a line; every index from 0 to 161 must be there once.
+file(STRINGS "${INPUT}" lines)
+set(body "")
+set(expected 0)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^#" OR line MATCHES "^index,")
+    continue()
+  endif()
+  if(NOT line MATCHES "^([0-9]+),(-?[0-9.]+),(-?[0-9.]+),(-?[0-9.]+)$")
+    message(FATAL_ERROR "${INPUT}: not an \"index,x,y,z\" row: ${line}")
+  endif()
+  if(NOT CMAKE_MATCH_1 EQUAL expected)
+    message(FATAL_ERROR "${INPUT}: index ${CMAKE_MATCH_1} where ${expected} was due")
+  endif()
+  string(APPEND body "{${CMAKE_MATCH_2}f, ${CMAKE_MATCH_3}f, ${CMAKE_MATCH_4}f},\n")
+  math(EXPR expected "${expected} + 1")
+endforeach()
+if(NOT expected EQUAL 162)
+  message(FATAL_ERROR "${INPUT}: ${expected} vectors, not 162")
+endif()
+file(WRITE "${OUTPUT}" "${body}")
