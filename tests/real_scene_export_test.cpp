@@ -371,7 +371,7 @@ TEST_F(RealSceneExport, PlaysTheNamedAnimationAtTheGivenRate) {
     const ProcessResult unknown = Run({"--animation", "walk", "-o", "never.md2", kCharacter});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_NE(
-        unknown.err.find("has no animation \"walk\" (it has \"stand\", \"run\", \"jump\", \"death1\", \"player\")"),
+        unknown.err.find("has no animation \"walk\" (it has 0 \"stand\", 1 \"run\", 2 \"jump\", 3 \"death1\", 4 \"player\")"),
         std::string::npos)
         << unknown.err;
     EXPECT_FALSE(Exists("never.md2"));
@@ -387,8 +387,8 @@ TEST_F(RealSceneExport, ListsTheChosenNodesAndWritesNoModel) {
              "Scene file \"" + kReal + "motion.fbx\" (Autodesk FBX Importer)\n",
              std::string("Animation \"Scene\": ticks 0 to 12 at 30 a second\n"),
              std::string("      Crate [mesh, 8 vertices, 12 faces] - exported\n"),
-             "          material \"Wood\", texture \"cache/grain.tga\" (converted from \"" + kReal +
-                 "grain.png\": PNG image, which the exporter does not read)\n",
+             "          material \"Wood\", texture \"cache/grain.tga\" (from \"" + kReal +
+                 "grain.png\"; found as named; PNG image, which the exporter does not read)\n",
              std::string("    Body [mesh, 22 vertices, 40 faces, skinned to 2 bones] - not exported: not selected\n"),
              std::string("    Blob [mesh, 26 vertices, 48 faces, 2 morph targets] - exported\n"),
              std::string("      Hips [bone]\n"),
