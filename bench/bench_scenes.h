@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "standin/host/standin_scene.h"
 
 namespace bench {

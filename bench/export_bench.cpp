@@ -12,7 +12,7 @@
 #include <string>
 
 #include "bench/bench_scenes.h"
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "standin/host/host_files.h"
 #include "standin/host/json_scene_loader.h"
 #include "standin/windows/window_standin.h"

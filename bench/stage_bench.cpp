@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/bench_scenes.h"
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "skin/skin_palette.h"
 #include "support/test_files.h"
 

@@ -22,7 +22,7 @@
 #include "cli/frame_progress.h"
 #include "cli/md2_check.h"
 #include "cli/panel_user.h"
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "shell/resources/resource_ids.h"
 #include "standin/host/assimp_scene_loader.h"
 #include "standin/host/host_files.h"

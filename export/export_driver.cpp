@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "export/output_name.h"
-#include "export/quake_export_utility.h"
+#include "core/output_name.h"
+#include "core/quake_export_utility.h"
 
 namespace {
 

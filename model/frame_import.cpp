@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "export/byte_order.h"
-#include "export/output_name.h"
-#include "export/quake_export_utility.h"
+#include "core/byte_order.h"
+#include "core/output_name.h"
+#include "core/quake_export_utility.h"
 #include "model/md2_format.h"
 #include "platform/file_access.h"
 

@@ -2,7 +2,7 @@
 // inspecting what was captured.
 #include <cstdio>
 
-#include "export/model_exporter.h"
+#include "core/model_exporter.h"
 #include "platform/file_access.h"
 
 // Lists vertexCount vertices and faceCount faces (each face's bitmap by its base

@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "export/model_exporter.h"
+#include "core/model_exporter.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "export/model_exporter.h"
+#include "core/model_exporter.h"
 
 namespace {
 

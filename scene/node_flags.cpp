@@ -2,7 +2,7 @@
 // into one FlagBlock per mesh vertex and one per mesh face.
 #include <cstdint>
 
-#include "export/model_exporter.h"
+#include "core/model_exporter.h"
 
 namespace {
 

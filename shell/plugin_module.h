@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "platform/host_sdk.h"
 
 // The plug-in's description; also the title of its rollup page.

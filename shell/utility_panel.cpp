@@ -6,7 +6,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "shell/export_panel.h"
 #include "shell/plugin_module.h"
 #include "shell/resources/resource_ids.h"

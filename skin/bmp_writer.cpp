@@ -2,10 +2,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "export/output_name.h"
-#include "export/quake_export_utility.h"
+#include "core/output_name.h"
+#include "core/quake_export_utility.h"
 #include "platform/file_access.h"
-#include "export/byte_order.h"
+#include "core/byte_order.h"
 
 namespace {
 

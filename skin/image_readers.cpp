@@ -14,7 +14,7 @@
 #include <memory>
 #include <new>
 
-#include "skin/bitmap_image.h"
+#include "core/bitmap_image.h"
 #include "skin/file_reader.h"
 
 namespace {

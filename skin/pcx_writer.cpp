@@ -8,10 +8,10 @@
 #include <new>
 #include <vector>
 
-#include "export/output_name.h"
-#include "export/quake_export_utility.h"
+#include "core/output_name.h"
+#include "core/quake_export_utility.h"
 #include "platform/file_access.h"
-#include "export/byte_order.h"
+#include "core/byte_order.h"
 #include "skin/skin_palette.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Run-length coding of the 8-bit PCX skin. The quantizer and the file writer
-// are operations of QuakeExportUtility (export/quake_export_utility.h).
+// are operations of QuakeExportUtility (core/quake_export_utility.h).
 #pragma once
 
 #include <cstdint>

@@ -7,8 +7,8 @@
 #include <limits>
 #include <new>
 
-#include "export/model_exporter.h"
-#include "export/quake_export_utility.h"
+#include "core/model_exporter.h"
+#include "core/quake_export_utility.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "export/model_exporter.h"
+#include "core/model_exporter.h"
 #include "skin/file_reader.h"
 
 namespace {

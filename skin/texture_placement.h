@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "export/export_records.h"
+#include "core/export_records.h"
 
 // A free rectangle of the page, in pixels.
 struct FreeRect {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "support/image_files.h"
 #include "support/scratch_folder.h"
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "export/output_name.h"
-#include "export/quake_export_utility.h"
+#include "core/output_name.h"
+#include "core/quake_export_utility.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "skin/bitmap_image.h"
+#include "core/bitmap_image.h"
 #include "standin/host/host_files.h"
 #include "support/drive_mapping.h"
 #include "support/image_files.h"

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "support/quad_scene.h"
 #include "support/test_files.h"
 

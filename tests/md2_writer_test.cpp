@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "export/byte_order.h"
-#include "export/quake_export_utility.h"
+#include "core/byte_order.h"
+#include "core/quake_export_utility.h"
 #include "standin/host/json_scene_loader.h"
 #include "standin/host/standin_scene.h"
 #include "support/quad_scene.h"

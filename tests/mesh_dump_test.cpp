@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "export/model_exporter.h"
+#include "core/model_exporter.h"
 #include "support/scratch_folder.h"
 
 namespace {

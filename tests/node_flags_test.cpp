@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "export/model_exporter.h"
+#include "core/model_exporter.h"
 #include "standin/host/json_scene_loader.h"
 
 namespace {

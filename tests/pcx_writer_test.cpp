@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "skin/pcx_writer.h"
 #include "support/image_files.h"
 #include "support/scratch_folder.h"

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "skin/skin_palette.h"
 #include "support/image_files.h"
 

@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "export/model_exporter.h"
+#include "core/model_exporter.h"
 #include "standin/host/host_files.h"
 #include "support/drive_mapping.h"
 #include "standin/host/standin_scene.h"

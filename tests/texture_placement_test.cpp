@@ -6,7 +6,7 @@
 #include <ostream>
 #include <vector>
 
-#include "export/model_exporter.h"
+#include "core/model_exporter.h"
 #include "skin/texture_placement.h"
 
 bool operator==(const FreeRect& a, const FreeRect& b) {

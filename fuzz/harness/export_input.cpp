@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "cli/md2_check.h"
-#include "export/byte_order.h"
-#include "export/quake_export_utility.h"
+#include "core/byte_order.h"
+#include "core/quake_export_utility.h"
 #include "fuzz/harness/fuzz_support.h"
 #include "model/md2_format.h"
 #include "shell/export_panel.h"

@@ -14,9 +14,9 @@
 #include <memory>
 #include <string>
 
-#include "export/model_exporter.h"
+#include "core/model_exporter.h"
 #include "fuzz/harness/fuzz_support.h"
-#include "skin/bitmap_image.h"
+#include "core/bitmap_image.h"
 
 namespace {
 

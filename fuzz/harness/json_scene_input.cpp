@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "export/model_exporter.h"
+#include "core/model_exporter.h"
 #include "fuzz/harness/fuzz_support.h"
 #include "standin/host/json_scene_loader.h"
 #include "standin/host/standin_scene.h"

@@ -16,8 +16,8 @@
 #include <memory>
 #include <string>
 
-#include "export/byte_order.h"
-#include "export/quake_export_utility.h"
+#include "core/byte_order.h"
+#include "core/quake_export_utility.h"
 #include "fuzz/harness/fuzz_support.h"
 #include "model/md2_format.h"
 #include "standin/host/standin_scene.h"

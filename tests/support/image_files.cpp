@@ -1,7 +1,7 @@
 #include "support/image_files.h"
 
-#include "export/byte_order.h"
-#include "export/quake_export_utility.h"
+#include "core/byte_order.h"
+#include "core/quake_export_utility.h"
 
 #include "support/test_files.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "export/byte_order.h"
+#include "core/byte_order.h"
 #include "standin/host/json_scene_loader.h"
 
 namespace vorn_test {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/md2_check.h"
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "shell/resources/resource_ids.h"
 #include "standin/host/plugin_loader.h"
 #include "standin/host/standin_scene.h"

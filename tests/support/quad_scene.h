@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 #include "standin/host/standin_scene.h"
 
 namespace testing_scenes {

@@ -1,4 +1,4 @@
-#include "shell/frame_list.h"
+#include "model/frame_list.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "skin/bitmap_image.h"
+#include "core/bitmap_image.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "export/quake_export_utility.h"
+#include "core/quake_export_utility.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "skin/bitmap_image.h"
+#include "core/bitmap_image.h"
 
 // Flag marks of one vertex or face: 32 toggles packed into a mask, and eight
 // values. Laid out like the first words of every record head.

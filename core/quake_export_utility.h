@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "export/export_records.h"
-#include "export/model_exporter.h"
+#include "core/export_records.h"
+#include "core/model_exporter.h"
 #include "platform/host_sdk.h"
-#include "shell/frame_list.h"
+#include "model/frame_list.h"
 
 // Size of the path buffers the Save As dialog fills.
 constexpr int kPathBufferSize = 260;

@@ -1,4 +1,4 @@
-#include "export/output_name.h"
+#include "core/output_name.h"
 
 #include <cstring>
 

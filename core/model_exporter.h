@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "export/export_records.h"
+#include "core/export_records.h"
 #include "platform/host_sdk.h"
 
 // Node test bits: what CollectNodes asks of a node.

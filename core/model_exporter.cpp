@@ -1,4 +1,4 @@
-#include "export/model_exporter.h"
+#include "core/model_exporter.h"
 
 #include <cstdlib>
 #include <cstring>
