@@ -3,11 +3,15 @@
 // own files hold at every frame is checked end to end in real_scene_export_test.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -296,6 +300,80 @@ TEST(AssimpSceneLoader, PngAndEmbeddedPicturesAreConvertedOnce) {
     ASSERT_EQ(figure.ok, 1) << figure.error;
     EXPECT_EQ(MapName(figure.Node("Figure")->GetMtl()), figure.textures / "checker.tga");
     EXPECT_EQ(ReadPlainTga(figure.textures / "checker.tga").rows, kChecker);
+}
+
+// Names as Windows programs write them: another case, backslashes, a path of
+// another machine (found beside the scene file, or in a folder beside it).
+TEST(AssimpSceneLoader, TexturesAreFoundAsWindowsFindsThem) {
+    Loaded names("windows/names.obj");
+    ASSERT_EQ(names.ok, 1) << names.error;
+    const struct {
+        const char* material;
+        const char* source;
+        const char* found;
+    } cases[] = {
+        {"Upper", "windows/Maps/Checker.PNG", "as named, letters in another case"},
+        {"Foreign", "windows/WOOD.BMP", "by its base name beside the scene file"},
+        {"Away", "windows/Maps/Checker.PNG", "by its base name in Maps/"},
+    };
+    for (const auto& c : cases) {
+        const auto note = std::find_if(names.report.textures.begin(), names.report.textures.end(),
+                                       [&](const standin::TextureNote& n) { return n.material == c.material; });
+        ASSERT_NE(note, names.report.textures.end()) << c.material;
+        EXPECT_EQ(note->source, kReal + c.source) << c.material;
+        EXPECT_EQ(note->found, c.found) << c.material;
+        EXPECT_EQ(note->problem, "") << c.material;
+    }
+    EXPECT_EQ(MapName(names.Node("Names")->GetMtl()->GetSubMtl(1)), kReal + "windows/WOOD.BMP");
+}
+
+// Pictures are sized from their headers and refused beyond 16384 a side or
+// 64 M pixels before a byte is decoded; nodes nest at most 256 deep.
+TEST(AssimpSceneLoader, HostileFilesAreRefusedInBoundedMemory) {
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    Loaded bomb("bomb.obj");
+    getrusage(RUSAGE_SELF, &after);
+    ASSERT_EQ(bomb.ok, 1) << bomb.error;
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024);  // kilobytes
+    ASSERT_EQ(bomb.report.textures.size(), 2u);
+    for (const auto& note : bomb.report.textures) {
+        EXPECT_EQ(note.problem.rfind("picture of 20000 x 20000 pixels", 0), 0u) << note.problem;
+        EXPECT_TRUE(note.painted) << note.source;
+    }
+
+    // A chain of 20000 nodes, which the library would walk down to a stack overflow.
+    testing_files::TempDir folder;
+    nlohmann::json nodes = nlohmann::json::array();
+    for (int i = 0; i < 20000; ++i) nodes.push_back(i + 1 < 20000 ? nlohmann::json{{"children", {i + 1}}} : nlohmann::json::object());
+    const nlohmann::json deep = {{"asset", {{"version", "2.0"}}}, {"scene", 0}, {"scenes", {{{"nodes", {0}}}}}, {"nodes", nodes}};
+    std::ofstream(folder / "deep.gltf") << deep.dump();
+    standin::Scene scene;
+    standin::AssimpSceneReport report;
+    std::string error;
+    EXPECT_EQ(standin::LoadAssimpScene(folder / "deep.gltf", {}, scene, report, error), 0);
+    EXPECT_NE(error.find("its nodes nest deeper than 256 levels"), std::string::npos) << error;
+}
+
+// Unnamed animations are listed with their key ranges and chosen by index.
+TEST(AssimpSceneLoader, UnnamedAnimationsAreChosenByIndex) {
+    testing_files::TempDir folder;
+    nlohmann::json rig = nlohmann::json::parse(std::ifstream(kReal + "rig.gltf"));
+    for (auto& a : rig["animations"]) a.erase("name");
+    std::ofstream(folder / "unnamed.gltf") << rig.dump();
+    standin::AssimpLoadOptions options;
+    options.textureFolder = folder / "cache";
+    options.animation = "1";
+    standin::Scene scene;
+    standin::AssimpSceneReport report;
+    std::string error;
+    ASSERT_EQ(standin::LoadAssimpScene(folder / "unnamed.gltf", options, scene, report, error), 1) << error;
+    EXPECT_EQ(report.animation, "#1");
+    std::ostringstream out;
+    standin::ListAssimpScene(scene, report, out);
+    for (const char* line : {"Animation \"#1\": ticks 0 to 1000 at 1000 a second\n", "  0 (unnamed): ticks 1000 to 3000",
+                             "  1 (unnamed): ticks 0 to 1000"})
+        EXPECT_NE(out.str().find(line), std::string::npos) << line << "\nin:\n" << out.str();
 }
 
 // --- Listing and failures ----------------------------------------------------------
