@@ -30,6 +30,8 @@ struct ExportOptions {
     std::string animation;     // a name or an index; empty: the file's first
     bool listNodes = false;    // print the node tree and stop
     std::string textureCache;  // where converted textures go; empty: beside the model
+    int maxTexture = 0;        // above 0: the largest texture side kept
+    bool fitToPage = true;     // shrink textures the skin page cannot hold
     std::vector<std::string> importOptionsGiven;  // those options as given, to refuse them for JSON
     bool quiet = false;
     bool help = false;

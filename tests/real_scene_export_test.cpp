@@ -21,6 +21,7 @@
 
 #include "cli/md2_check.h"
 #include "support/child_process.h"
+#include "support/image_files.h"
 #include "support/test_files.h"
 
 namespace {
@@ -404,6 +405,59 @@ TEST_F(RealSceneExport, ConvertedTexturesGoBesideTheModelUnlessTold) {
     ASSERT_EQ(Run({"-q", "-o", "models/motion.md2", kReal + "motion.obj"}).status, 0);
     EXPECT_EQ(FilesIn("models"), (std::set<std::string>{"motion.md2", "motion.textures"}));
     EXPECT_EQ(FilesIn("models/motion.textures"), kConvertedPictures);
+}
+
+// A 1024 x 512 texture tiled twice across: 2048 x 512 pixels of page, which
+// md2export shrinks to the largest size the page holds unless told not to.
+TEST_F(RealSceneExport, ShrinksTexturesThePageCannotHoldOrSaysWhy) {
+    vorn_test::WriteFile(Path("big.tga"), vorn_test::TgaFile(1024, 512, 24, 0, 0, std::vector<uint8_t>(3 * 1024 * 512, 90)));
+    std::ofstream(Path("tiled.mtl")) << "newmtl Big\nmap_Kd big.tga\n";
+    std::ofstream(Path("tiled.obj")) << "mtllib tiled.mtl\no Wall\nv 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvt 2 0\nvt 2 1\n"
+                                        "usemtl Big\nf 1/1 2/2 3/3\n";
+    const struct {
+        Args options;
+        int status;
+        std::string message;
+        int skinWidth, skinHeight;
+    } cases[] = {
+        {{}, 0, "note: texture " + Path("big.tga") + ": 1024 x 512 scaled to 240 x 120 to fit the 480 x 480 skin page\n", 480, 120},
+        {{"--max-texture", "100"}, 0, "note: texture " + Path("big.tga") + ": 1024 x 512 scaled to 100 x 50 (--max-texture 100)\n", 200, 50},
+        {{"--no-fit"}, 1, "detail: texture " + Path("big.tga") + " (1024 x 512): its faces use 2 x 1 of it, 2048 x 512 pixels, "
+                            "more than the 480 x 480 skin page by 1568 x 32\n", 0, 0},
+    };
+    for (const auto& c : cases) {
+        Args args = c.options;
+        args.insert(args.end(), {"-o", "tiled.md2", "tiled.obj"});
+        std::filesystem::remove(Path("tiled.md2"));
+        const ProcessResult r = Run(args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        if (c.status != 0) continue;
+        Written("tiled.md2");
+        const std::vector<uint8_t> bytes = testing_files::ReadBytes(Path("tiled.md2"));
+        const md2check::Md2Header h = md2check::CheckMd2Model(bytes.data(), bytes.size()).header;
+        EXPECT_EQ(h.skinWidth, c.skinWidth);
+        EXPECT_EQ(h.skinHeight, c.skinHeight);
+    }
+    const ProcessResult none = Run({"--select", "Nothing*", kReal + "crate.obj"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("detail: --select matched no mesh node (they are Crate, Swatches)\n"), std::string::npos) << none.err;
+}
+
+// The library walks a COLLADA file's nodes down to a stack overflow; the run
+// ends with one line naming the file, and nothing on standard output.
+TEST_F(RealSceneExport, AFaultInsideTheLibraryEndsTheRunWithOneLine) {
+    std::ofstream dae(Path("deep.dae"));
+    dae << "<?xml version=\"1.0\"?><COLLADA xmlns=\"http://www.collada.org/2005/11/COLLADASchema\" version=\"1.4.1\">"
+           "<library_visual_scenes><visual_scene id=\"S\">";
+    for (int i = 0; i < 100000; ++i) dae << "<node>";
+    for (int i = 0; i < 100000; ++i) dae << "</node>";
+    dae << "</visual_scene></library_visual_scenes><scene><instance_visual_scene url=\"#S\"/></scene></COLLADA>";
+    dae.close();
+    const ProcessResult r = Run({"--list-nodes", "deep.dae"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "md2export: Cannot load scene file \"deep.dae\": the asset-import library failed on it (a fault inside the library)\n");
 }
 
 }  // namespace

@@ -542,6 +542,7 @@ struct TexturePlan {
     int fitWidth = 0, fitHeight = 0;
     std::string file;  // what the bitmaps name once written
     std::string problem;
+    std::string scaledBecause;
 
     bool Scaled() const { return fitWidth != width || fitHeight != height; }
     bool Writes() const { return kind != File || !conversion.empty() || Scaled(); }
@@ -1316,8 +1317,7 @@ void Loader::FitPage() {
             if (plan.kind == TexturePlan::Painted || !plan.problem.empty() || side <= options_.maxTexture) continue;
             plan.fitWidth = std::max(1, static_cast<int>(static_cast<int64_t>(plan.width) * options_.maxTexture / side));
             plan.fitHeight = std::max(1, static_cast<int>(static_cast<int64_t>(plan.height) * options_.maxTexture / side));
-            report_.notes.push_back("texture " + plan.source + ": " + Size(plan.width, plan.height) + " scaled to " +
-                                    Size(plan.fitWidth, plan.fitHeight) + " (--max-texture " + std::to_string(options_.maxTexture) + ")");
+            plan.scaledBecause = "(--max-texture " + std::to_string(options_.maxTexture) + ")";
         }
     }
     std::vector<PageTexture> page;
@@ -1368,9 +1368,7 @@ void Loader::FitPage() {
         if (sizes[k] == std::make_pair(plan.fitWidth, plan.fitHeight)) continue;
         plan.fitWidth = sizes[k].first;
         plan.fitHeight = sizes[k].second;
-        report_.notes.push_back("texture " + plan.source + ": " + Size(plan.width, plan.height) + " scaled to " +
-                                Size(plan.fitWidth, plan.fitHeight) + " to fit the " + std::to_string(kSkinPageSide) + " x " +
-                                std::to_string(kSkinPageSide) + " skin page");
+        plan.scaledBecause = "to fit the " + std::to_string(kSkinPageSide) + " x " + std::to_string(kSkinPageSide) + " skin page";
     }
 }
 
@@ -1406,6 +1404,9 @@ void Loader::WriteTextures() {
             picture = ShrinkPicture(picture, plan.fitWidth, plan.fitHeight);
         if (ok && cache_->Write(plan.cachePath, picture, plan.problem)) {
             plan.file = plan.cachePath;
+            if (plan.Scaled())
+                report_.notes.push_back("texture " + plan.source + ": " + Size(plan.width, plan.height) + " scaled to " +
+                                        Size(picture.width, picture.height) + " " + plan.scaledBecause);
             if (ReaderFor(plan.file) != Reader::Tga)
                 plan.problem = "the exporter would not read \"" + plan.file + "\" as TGA: rename the texture folder";
         } else if (plan.kind == TexturePlan::File) {
