@@ -25,6 +25,7 @@ const Target kTargets[] = {
     {"model_update", vorn_fuzz::CheckModelUpdateInput},
     {"json_scene", vorn_fuzz::CheckJsonSceneInput},
     {"export", vorn_fuzz::CheckExportInput},
+    {"real_scene", vorn_fuzz::CheckRealSceneInput},
 };
 
 std::vector<fs::path> InputsOf(const char* folder) {

@@ -606,8 +606,7 @@ int Loader::Run(std::string& error) {
     }
     // Collada files name their nodes by id unless asked for the names the artist gave.
     importer_.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
-    ai_ = importer_.ReadFile(path_, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_SortByPType |
-                                        aiProcess_ValidateDataStructure);
+    ai_ = importer_.ReadFile(path_, AssimpReadSteps());
     if (!ai_ || !ai_->mRootNode) {
         const char* why = importer_.GetErrorString();
         error = "Cannot load scene file \"" + path_ + "\": " + (why && *why ? why : "no scene in the file");
@@ -1497,6 +1496,11 @@ int LoadAssimpScene(const std::string& path, const AssimpLoadOptions& options, S
     const fs::path absolute = fs::absolute(path, ec);
     Loader loader(ec ? path : absolute.lexically_normal().string(), options, scene, report);
     return loader.Run(error);
+}
+
+unsigned AssimpReadSteps() {
+    return aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_SortByPType |
+           aiProcess_ValidateDataStructure;
 }
 
 void ListAssimpScene(Scene& scene, const AssimpSceneReport& report, std::ostream& out) {

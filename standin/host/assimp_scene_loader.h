@@ -106,6 +106,10 @@ struct AssimpSceneReport {
 int LoadAssimpScene(const std::string& path, const AssimpLoadOptions& options, Scene& scene,
                     AssimpSceneReport& report, std::string& error);
 
+// The steps the loader asks of the library when it reads a file, for a probe
+// of a file with the same steps in another process.
+unsigned AssimpReadSteps();
+
 // Prints the node tree as the exporter will see it: each node's object,
 // material, texture files (with their conversions and problems) and whether it
 // would be exported (selected and with a material).
