@@ -37,14 +37,16 @@ const std::string kCharacter = std::string(VORN_SOURCE_DIR) + "/examples/charact
 
 struct BlenderObject {
     std::string name;
-    std::string picture;                                   // the file of its material's image
+    std::string picture;                                   // the file of its material's image; empty: colours
     std::vector<std::vector<std::array<double, 3>>> polygons;  // per corner: vertex, u, v
     std::vector<std::vector<double>> positions;            // per frame, x y z per vertex: world space, metres
+    std::vector<std::array<int, 3>> colours;               // per polygon, without a picture
 };
 
 struct BlenderFixture {
     std::vector<std::string> objects;
     bool animated = false;
+    bool scaled = false;  // its picture is shrunk to fit the page
 };
 
 struct Reference {
@@ -52,18 +54,26 @@ struct Reference {
     std::map<std::string, BlenderFixture> fixtures;
 };
 
+// Both of Blender's answers: the motion scene's and the files as they come.
 const Reference& LoadReference() {
     static const Reference reference = [] {
-        const nlohmann::json j = nlohmann::json::parse(std::ifstream(kReal + "motion_reference.json"));
         Reference r;
-        for (const auto& o : j.at("objects")) {
-            const std::string name = o.at("name").get<std::string>();
-            r.objects[name] = {name, o.at("picture").get<std::string>(),
-                               o.at("polygons").get<std::vector<std::vector<std::array<double, 3>>>>(),
-                               o.at("positions").get<std::vector<std::vector<double>>>()};
+        for (const char* file : {"motion_reference.json", "realfiles_reference.json"}) {
+            std::ifstream in(kReal + file);
+            if (!in) ADD_FAILURE() << "no " << file << ": run make_blender_fixtures.py";
+            const nlohmann::json j = nlohmann::json::parse(in, nullptr, false);
+            if (!j.is_object()) continue;
+            for (const auto& o : j.at("objects")) {
+                const std::string name = o.at("name").get<std::string>();
+                r.objects[name] = {name, o.at("picture").get<std::string>(),
+                                   o.at("polygons").get<std::vector<std::vector<std::array<double, 3>>>>(),
+                                   o.at("positions").get<std::vector<std::vector<double>>>(),
+                                   o.value("colours", std::vector<std::array<int, 3>>())};
+            }
+            for (const auto& [name, f] : j.at("fixtures").items())
+                r.fixtures[name] = {f.at("objects").get<std::vector<std::string>>(), f.at("animated").get<bool>(),
+                                    f.value("scaled", false)};
         }
-        for (const auto& [file, f] : j.at("fixtures").items())
-            r.fixtures[file] = {f.at("objects").get<std::vector<std::string>>(), f.at("animated").get<bool>()};
         return r;
     }();
     return reference;
@@ -199,6 +209,62 @@ Picture ReadPicture(const std::string& path) {
 
 int Wrap(int i, int n) { return (i % n + n) % n; }
 
+// The Blender polygon holding all three corners of a model triangle
+// (polygons share at most an edge); null when none does.
+const std::vector<std::array<double, 3>>* PolygonOf(const std::array<uint16_t, 6>& tri,
+                                                    const std::vector<BlenderVertex>& blender,
+                                                    const std::vector<size_t>& match) {
+    const BlenderObject* object = blender.at(match.at(tri[0])).object;
+    for (const auto& p : object->polygons) {
+        int found = 0;
+        for (size_t k = 0; k < 3; ++k) {
+            const BlenderVertex& b = blender.at(match.at(tri[k]));
+            for (const auto& c : p) found += b.object == object && c[0] == b.index;
+        }
+        if (found == 3) return &p;
+    }
+    return nullptr;
+}
+
+// Where the middle of each triangle lands on the skin, the colour Blender
+// shows there: a colour-only polygon's colour, or the picture at the middle
+// of its coordinates (tiles repeating), which a shrunk picture keeps inside
+// its blocks of one colour.
+void ExpectMiddlesInBlenderColours(const Model& model, const std::vector<BlenderVertex>& blender,
+                                   const std::vector<size_t>& match, const Picture& skin) {
+    int wrong = 0;
+    for (size_t i = 0; i < model.triangles.size() && wrong < 3; ++i) {
+        const std::array<uint16_t, 6>& tri = model.triangles[i];
+        const BlenderObject* object = blender.at(match.at(tri[0])).object;
+        const auto* polygon = PolygonOf(tri, blender, match);
+        ASSERT_NE(polygon, nullptr) << object->name << " triangle " << i;
+        double s = 0, t = 0, u = 0, v = 0;
+        for (size_t k = 0; k < 3; ++k) {
+            s += model.st.at(tri[3 + k])[0] / 3.0;
+            t += model.st.at(tri[3 + k])[1] / 3.0;
+            for (const auto& c : *polygon)
+                if (c[0] == blender.at(match.at(tri[k])).index) u += c[1] / 3, v += c[2] / 3;
+        }
+        std::array<int, 3> expected;
+        if (object->picture.empty()) {
+            expected = object->colours.at(static_cast<size_t>(polygon - object->polygons.data()));
+        } else {
+            const Picture picture = ReadPicture(kReal + object->picture);
+            const int column = static_cast<int>((u - std::floor(u)) * picture.width);
+            const int row = picture.height - 1 - static_cast<int>((v - std::floor(v)) * picture.height);
+            expected = picture.At(column, row);
+        }
+        const std::array<int, 3> got = skin.At(static_cast<int>(s), static_cast<int>(t));
+        for (size_t k = 0; k < 3; ++k) {
+            if (std::abs(got[k] - expected[k]) <= 2) continue;
+            ADD_FAILURE() << object->name << " triangle " << i << ": skin " << testing::PrintToString(got)
+                          << " at (" << s << ", " << t << "), Blender " << testing::PrintToString(expected);
+            ++wrong;
+            break;
+        }
+    }
+}
+
 // Every corner of the model lands on the skin texel that the composition took
 // from Blender's picture at the corner's UV. The fixtures put every UV on a
 // texel corner, so (u * width, v * height) names one texel exactly: the one
@@ -219,16 +285,7 @@ void ExpectCornersOnBlenderTexels(const Model& model, const std::vector<BlenderV
     for (size_t i = 0; i < model.triangles.size(); ++i) {
         const std::array<uint16_t, 6>& tri = model.triangles[i];
         const BlenderObject* object = blender.at(match.at(tri[0])).object;
-        // The polygon holding all three corners (polygons share at most an edge).
-        const std::vector<std::array<double, 3>>* polygon = nullptr;
-        for (const auto& p : object->polygons) {
-            int found = 0;
-            for (size_t k = 0; k < 3; ++k) {
-                const BlenderVertex& b = blender.at(match.at(tri[k]));
-                for (const auto& c : p) found += b.object == object && c[0] == b.index;
-            }
-            if (found == 3) polygon = &p;
-        }
+        const std::vector<std::array<double, 3>>* polygon = PolygonOf(tri, blender, match);
         ASSERT_NE(polygon, nullptr) << object->name << " triangle " << i << " lies in no polygon of one object";
         Picture& picture = pictures[object->picture];
         if (!picture.width) picture = ReadPicture(kReal + object->picture);
@@ -331,18 +388,24 @@ TEST_P(BlenderFile, ExportsWhatBlenderEvaluatedAtEveryFrame) {
         }
     }
 
-    // The pictures are PNG files, converted into the cache and read from there.
-    EXPECT_EQ(FilesIn("cache"), kConvertedPictures);
+    // The motion scene's pictures are PNG files, converted into the cache and read from there.
+    if (file.rfind("motion.", 0) == 0) {
+        EXPECT_EQ(FilesIn("cache"), kConvertedPictures);
+    }
     const Picture skin = ReadPicture(Path("skin.bmp"));
     ASSERT_GT(skin.width, 0);
-    ExpectCornersOnBlenderTexels(model, blender, match, skin);
+    const bool painted = blender.front().object->picture.empty();
+    if (fixture.scaled || painted) ExpectMiddlesInBlenderColours(model, blender, match, skin);
+    else ExpectCornersOnBlenderTexels(model, blender, match, skin);
 }
 
 INSTANTIATE_TEST_SUITE_P(Blender, BlenderFile,
-                         ::testing::Values("motion.gltf", "motion.fbx", "motion.dae", "motion.obj"),
+                         ::testing::Values("motion.gltf", "motion.fbx", "motion.dae", "motion.obj", "tiled.gltf",
+                                           "colours.gltf", "weights.fbx", "windows/box.obj", "windows.fbx"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              std::replace(name.begin(), name.end(), '.', '_');
+                             std::replace(name.begin(), name.end(), '/', '_');
                              return name;
                          });
 
@@ -442,6 +505,17 @@ TEST_F(RealSceneExport, ShrinksTexturesThePageCannotHoldOrSaysWhy) {
     const ProcessResult none = Run({"--select", "Nothing*", kReal + "crate.obj"});
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.err.find("detail: --select matched no mesh node (they are Crate, Swatches)\n"), std::string::npos) << none.err;
+}
+
+// One line for each painted material: a note, or a warning when its texture is missing.
+TEST_F(RealSceneExport, SaysOnceForEachMaterialThatItIsPainted) {
+    const ProcessResult r = Run({"-o", "crate.md2", kReal + "crate.obj"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const std::string& line :
+         {std::string("md2export: note: material \"Plain\": no texture; painted in the material's colour #808080\n"),
+          "md2export: warning: material \"Missing\": texture \"" + kReal +
+              "nowhere/missing.bmp\": missing; painted in the material's colour #999999\n"})
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << "in:\n" << r.err;
 }
 
 // The library walks a COLLADA file's nodes down to a stack overflow; the run

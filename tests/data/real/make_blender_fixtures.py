@@ -415,10 +415,13 @@ def colours():
     linear_keys(swatch.animation_data.action)
 
     patch_mesh = bpy.data.meshes.new("PatchMesh")
-    patch_mesh.from_pydata([(1, 0, 0), (1.5, 0, 0), (1.5, 0, 0.5), (1, 0, 0.5), (1.25, 0, 0.8)], [],
-                           [(0, 1, 2), (0, 2, 3), (3, 2, 4)])
-    face_colours = [(1.0, 0.0, 0.0), (0.0, 0.8, 0.2), (0.2, 0.3, 1.0)]
-    attribute = patch_mesh.color_attributes.new("Col", 'FLOAT_COLOR', 'CORNER')
+    # Triangles apart, since the glTF exporter keeps one colour a vertex.
+    patch_mesh.from_pydata([(1, 0, 0), (1.5, 0, 0), (1.5, 0, 0.5), (1.6, 0, 0), (2.1, 0, 0), (2.1, 0, 0.5),
+                            (1, 0, 0.7), (1.5, 0, 0.7), (1.25, 0, 1.0)], [], [(0, 1, 2), (3, 4, 5), (6, 7, 8)])
+    # Corner colours of bytes (the kind the glTF exporter splits vertices for),
+    # each channel 0 or 1, which every colour space maps to itself.
+    face_colours = [(1.0, 0.0, 0.0), (0.0, 1.0, 0.0), (0.0, 0.0, 1.0)]
+    attribute = patch_mesh.color_attributes.new("Col", 'BYTE_COLOR', 'CORNER')
     for poly, rgb in zip(patch_mesh.polygons, face_colours):
         for li in poly.loop_indices:
             attribute.data[li].color = (*rgb, 1.0)
