@@ -126,7 +126,13 @@ std::vector<std::pair<int, int>> FitToPage(const std::vector<PageTexture>& textu
             }
             trial[i] = {w, h};
         }
-        if (Packs(UsedRects(textures, trial))) return trial;
+        // No packing holds more than the page's area: only bounds that pass that are tried in full.
+        // (Sides held below 2^16, so that the sum cannot overflow.)
+        int64_t area = 0;
+        for (size_t i = 0; i < textures.size(); ++i)
+            area += int64_t{std::min(UsedSpan(trial[i].first, textures[i].uSpan), 1 << 16)} *
+                    std::min(UsedSpan(trial[i].second, textures[i].vSpan), 1 << 16);
+        if (area <= int64_t{kSkinPageSide} * kSkinPageSide && Packs(UsedRects(textures, trial))) return trial;
     }
     return {};
 }
