@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "standin/host/assimp_scene_loader.h"
+#include "standin/host/texture_cache.h"
 #include "support/test_files.h"
 
 namespace {
@@ -325,6 +326,9 @@ TEST(AssimpSceneLoader, TexturesAreFoundAsWindowsFindsThem) {
         EXPECT_EQ(note->problem, "") << c.material;
     }
     EXPECT_EQ(MapName(names.Node("Names")->GetMtl()->GetSubMtl(1)), kReal + "windows/WOOD.BMP");
+    // Embedded pictures named by a Windows path are cached under their base name, without dots.
+    EXPECT_EQ(standin::SafeStem("..\\..\\..\\3DS\\m_rifl.tga"), "m_rifl");
+    EXPECT_EQ(standin::SafeStem("C:/maps/skin.bmp.png"), "skin_bmp");
 }
 
 // Pictures are sized from their headers and refused beyond 16384 a side or
