@@ -23,10 +23,6 @@ std::string DropLeadingDotSlash(const std::string& path) {
     return path.substr(i);
 }
 
-std::string PluginFileName(const std::string& name, const std::string& extension) {
-    return name.substr(0, name.find('.')) + extension;
-}
-
 std::string IntendedFileName(const std::string& name, const std::string& extension) {
     const size_t dot = name.find_last_of('.');
     if (dot == std::string::npos || dot < FilePartStart(name)) return name + extension;

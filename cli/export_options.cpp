@@ -11,75 +11,26 @@ namespace {
 // The panel's text fields hold at most this many characters.
 constexpr size_t kFieldCharacters = 255;
 
-bool SetOutput(ExportOptions& o, const std::string& v, std::string& error) {
-    if (v.empty()) {
-        error = "--output needs a file name";
+// Stores v into field, or refuses it with message: an empty value when one
+// is needed, or one longer than limit characters.
+bool Store(std::string& field, const std::string& v, bool needed, size_t limit, const char* message,
+           std::string& error) {
+    if ((needed && v.empty()) || v.size() > limit) {
+        error = message;
         return false;
     }
-    o.outputPath = v;
+    field = v;
     return true;
 }
 
-bool SetSkinName(ExportOptions& o, const std::string& v, std::string& error) {
-    if (v.empty() || v.size() > kFieldCharacters) {
-        error = "--skin-name needs a name of 1 to 255 characters";
-        return false;
-    }
-    o.skinName = v;
-    return true;
+bool StoreNeeded(std::string& field, const std::string& v, const char* message, std::string& error) {
+    return Store(field, v, true, std::string::npos, message, error);
 }
 
-bool SetScale(ExportOptions& o, const std::string& v, std::string& error) {
-    if (v.size() > kFieldCharacters) {
-        error = "--scale: \"Scale:\" holds at most 255 characters";
-        return false;
-    }
-    o.scaleText = v;
-    return true;
-}
-
-bool SetFirstFrame(ExportOptions& o, const std::string& v, std::string& error) {
-    if (v.size() > kFieldCharacters) {
-        error = "--first-frame: \"First Frame:\" holds at most 255 characters";
-        return false;
-    }
-    o.firstFrameText = v;
-    return true;
-}
-
-bool SetStart(ExportOptions& o, const std::string& v, std::string& error) {
-    if (v.empty()) {
-        error = "--start needs a frame name or index";
-        return false;
-    }
-    o.start = v;
-    return true;
-}
-
-bool SetEnd(ExportOptions& o, const std::string& v, std::string& error) {
-    if (v.empty()) {
-        error = "--end needs a frame name or index";
-        return false;
-    }
-    o.end = v;
-    return true;
-}
-
-bool SetFrames(ExportOptions& o, const std::string& v, std::string& error) {
-    if (v.empty()) {
-        error = "--frames needs a model file";
-        return false;
-    }
-    o.framesModel = v;
-    return true;
-}
-
-bool SetDriveC(ExportOptions& o, const std::string& v, std::string& error) {
-    if (v.empty()) {
-        error = "--drive-c needs a folder";
-        return false;
-    }
-    o.driveC = v;
+bool StoreNeeded(std::optional<std::string>& field, const std::string& v, const char* message, std::string& error) {
+    std::string value;
+    if (!StoreNeeded(value, v, message, error)) return false;
+    field = value;
     return true;
 }
 
@@ -93,11 +44,9 @@ void NoteImportOption(ExportOptions& o, const char* name) {
 }
 
 bool AddSelect(ExportOptions& o, const std::string& v, std::string& error) {
-    if (v.empty()) {
-        error = "--select needs a pattern";
-        return false;
-    }
-    o.select.push_back(v);
+    std::string pattern;
+    if (!StoreNeeded(pattern, v, "--select needs a pattern", error)) return false;
+    o.select.push_back(pattern);
     NoteImportOption(o, "select");
     return true;
 }
@@ -111,26 +60,6 @@ bool SetFps(ExportOptions& o, const std::string& v, std::string& error) {
     }
     o.framesPerSecond = fps;
     NoteImportOption(o, "fps");
-    return true;
-}
-
-bool SetAnimation(ExportOptions& o, const std::string& v, std::string& error) {
-    if (v.empty()) {
-        error = "--animation needs a name or an index";
-        return false;
-    }
-    o.animation = v;
-    NoteImportOption(o, "animation");
-    return true;
-}
-
-bool SetTextureCache(ExportOptions& o, const std::string& v, std::string& error) {
-    if (v.empty()) {
-        error = "--texture-cache needs a folder";
-        return false;
-    }
-    o.textureCache = v;
-    NoteImportOption(o, "texture-cache");
     return true;
 }
 
@@ -148,31 +77,48 @@ bool SetMaxTexture(ExportOptions& o, const std::string& v, std::string& error) {
 // clang-format off
 const std::vector<OptionRow> kOptions = {
     {"output", 'o', "PATH", "the answer to the Save As dialog: the model file\n"
-                            "(default: the scene's base name, e.g. robot.md2)", SetOutput},
+                            "(default: the scene's base name, e.g. robot.md2)", [](ExportOptions& o, const std::string& v, std::string& e) {
+         return StoreNeeded(o.outputPath, v, "--output needs a file name", e);
+     }},
     {"skin-name", 0, "NAME", "typed into \"Skin Name:\" (default \"tris\"): the\n"
-                             "skin files are NAME.bmp and NAME.pcx", SetSkinName},
+                             "skin files are NAME.bmp and NAME.pcx", [](ExportOptions& o, const std::string& v, std::string& e) {
+         return Store(o.skinName, v, true, kFieldCharacters, "--skin-name needs a name of 1 to 255 characters", e);
+     }},
     {"bmp", 0, nullptr, "tick \"Save BMP texture\"",
      [](ExportOptions& o, const std::string&, std::string&) { return o.saveBmp = true; }},
     {"pcx", 0, nullptr, "tick \"Save PCX texture\"",
      [](ExportOptions& o, const std::string&, std::string&) { return o.savePcx = true; }},
     {"scale", 0, "TEXT", "typed into \"Scale:\" (default \"1\"); the longest\n"
-                         "leading number counts, text without one gives 0", SetScale},
+                         "leading number counts, text without one gives 0", [](ExportOptions& o, const std::string& v, std::string& e) {
+         return Store(o.scaleText, v, false, kFieldCharacters, "--scale: \"Scale:\" holds at most 255 characters", e);
+     }},
     {"first-frame", 0, "TEXT", "typed into \"First Frame:\" (default \"0\"): the\n"
                                "scene frame the start frame is sampled at; text\n"
-                               "that is no number gives 0", SetFirstFrame},
+                               "that is no number gives 0", [](ExportOptions& o, const std::string& v, std::string& e) {
+         return Store(o.firstFrameText, v, false, kFieldCharacters,
+                      "--first-frame: \"First Frame:\" holds at most 255 characters", e);
+     }},
     {"start", 0, "FRAME", "the first frame to export: its index in the\n"
                           "frame list when all digits, else the first entry\n"
-                          "of that name", SetStart},
-    {"end", 0, "FRAME", "the last frame to export, the same way", SetEnd},
+                          "of that name", [](ExportOptions& o, const std::string& v, std::string& e) {
+         return StoreNeeded(o.start, v, "--start needs a frame name or index", e);
+     }},
+    {"end", 0, "FRAME", "the last frame to export, the same way", [](ExportOptions& o, const std::string& v, std::string& e) {
+         return StoreNeeded(o.end, v, "--end needs a frame name or index", e);
+     }},
     {"frames", 0, "MODEL", "press \"Import new frame list\" with MODEL first;\n"
                            "--start and --end then default to the whole\n"
-                           "imported list", SetFrames},
+                           "imported list", [](ExportOptions& o, const std::string& v, std::string& e) {
+         return StoreNeeded(o.framesModel, v, "--frames needs a model file", e);
+     }},
     {"list-frames", 0, nullptr, "print the frame list (after --frames) and stop;\n"
                                 "SCENE may then be left out",
      [](ExportOptions& o, const std::string&, std::string&) { return o.listFrames = true; }},
     {"drive-c", 0, "DIR", "the folder where the plug-in's drive C: lands,\n"
                           "and with it the listing \"C:\\tris.asc\" (default:\n"
-                          "the current directory)", SetDriveC},
+                          "the current directory)", [](ExportOptions& o, const std::string& v, std::string& e) {
+         return StoreNeeded(o.driveC, v, "--drive-c needs a folder", e);
+     }},
     {"select", 0, "PATTERN", "select the nodes whose names match the\n"
                              "shell-style PATTERN (*, ?, [...]); repeatable\n"
                              "(default: every node with a mesh)", AddSelect},
@@ -180,7 +126,10 @@ const std::vector<OptionRow> kOptions = {
                     "is the animation at f / N seconds from its\n"
                     "first key", SetFps},
     {"animation", 0, "NAME|INDEX", "the animation to play, by name or by index\n"
-                                   "(default: the file's first)", SetAnimation},
+                                   "(default: the file's first)", [](ExportOptions& o, const std::string& v, std::string& e) {
+         NoteImportOption(o, "animation");
+         return StoreNeeded(o.animation, v, "--animation needs a name or an index", e);
+     }},
     {"list-nodes", 0, nullptr, "print the node tree (objects, materials,\n"
                                "textures and their conversions, what would\n"
                                "be exported) and stop",
@@ -189,7 +138,10 @@ const std::vector<OptionRow> kOptions = {
          return o.listNodes = true;
      }},
     {"texture-cache", 0, "DIR", "where converted textures go (default:\n"
-                                "SCENE-BASE.textures beside the model)", SetTextureCache},
+                                "SCENE-BASE.textures beside the model)", [](ExportOptions& o, const std::string& v, std::string& e) {
+         NoteImportOption(o, "texture-cache");
+         return StoreNeeded(o.textureCache, v, "--texture-cache needs a folder", e);
+     }},
     {"max-texture", 0, "N", "shrink every texture whose larger side exceeds\n"
                             "N pixels to N", SetMaxTexture},
     {"no-fit", 0, nullptr, "do not shrink textures the 480 x 480 skin page\n"

@@ -23,7 +23,8 @@
 #include "cli/frame_progress.h"
 #include "cli/md2_check.h"
 #include "cli/panel_user.h"
-#include "core/quake_export_utility.h"
+#include "platform/export_report.h"
+#include "platform/window_system.h"
 #include "shell/resources/resource_ids.h"
 #include "standin/host/assimp_scene_loader.h"
 #include "standin/host/host_files.h"
@@ -39,7 +40,6 @@ namespace {
 using namespace md2export;
 
 constexpr char kModuleFileName[] = "vorn.dlu";
-constexpr char kDumpPath[] = "C:\\tris.asc";  // the plug-in's fixed path of the mesh listing
 
 void Warn(const std::string& text) { std::fprintf(stderr, "md2export: warning: %s\n", text.c_str()); }
 
@@ -288,47 +288,20 @@ UtilityObj* CreateUtility(const standin::PluginModule& module, std::string& erro
     return utility;
 }
 
-struct LatchedReason {
-    bool set = false;
-    std::string caption;
-    std::string text;
-};
-
-// The panel shows only the driver's fixed messages; the reason the failing
-// stage gave waits in the engine's error latch, which nothing the host sees
-// reaches. The object the class description hands out is the module's one
-// QuakeExportUtility, so its latch is read through that type; nothing else of
-// the plug-in is touched. The type's run-time information stays inside the
-// module, so the sanitizer's check of the cast cannot be made here.
-__attribute__((no_sanitize("vptr"))) LatchedReason FirstLatchedReason(UtilityObj* utility) {
-    const ModelExporter& engine = static_cast<QuakeExportUtility*>(utility)->engine;
-    LatchedReason reason;
-    if (!engine.errorSet) return reason;
-    reason.set = true;
-    reason.caption.assign(engine.errorCaption, strnlen(engine.errorCaption, sizeof engine.errorCaption));
-    reason.text.assign(engine.errorText, strnlen(engine.errorText, sizeof engine.errorText));
-    return reason;
-}
-
 // --- Names for the plug-in ------------------------------------------------------------
 
 // A name the plug-in gets: a dialog's answer or the skin name. It must fit the
-// plug-in's buffer with its extension; a dot that cuts it short gets a warning.
+// plug-in's buffer (capacity characters with the terminating zero) with its extension.
 bool CheckPluginName(const std::string& what, const std::string& name, const char* extension, size_t capacity,
                      std::string& error) {
     if (name.empty()) {
         error = what + " names no file";
         return false;
     }
-    const std::string formed = PluginFileName(name, extension);
-    if (name.size() + 1 > capacity || formed.size() + 1 > capacity) {
+    if (std::max(name.size(), IntendedFileName(name, extension).size()) + 1 > capacity) {
         error = what + " " + Quoted(name) + " is too long: the plug-in holds " + std::to_string(capacity - 1) +
                 " characters";
         return false;
-    }
-    if (formed != IntendedFileName(name, extension)) {
-        Warn("the plug-in ends a file name at its first \".\": " + what + " " + Quoted(name) + " becomes " +
-             Quoted(formed));
     }
     return true;
 }
@@ -377,34 +350,51 @@ void PrintNotes(PanelUser& user) {
 
 // --- After the export ----------------------------------------------------------------------
 
-// A file the plug-in opened for writing during the export.
-struct OpenedFile {
-    std::string path;
-    bool truncated = false;  // opened to be written anew at least once
-    // For a file only updated: its size and modification time when it was
-    // opened (an open for update changes neither), to see whether it changed.
-    struct stat before {};
+// What the plug-in reported to the host's log during one press of a button.
+struct PluginReport {
+    struct File {
+        const char* prefix;  // one of the kReport… prefixes
+        std::string hostPath;
+        std::string localPath;
+    };
+    std::vector<File> files;
+    bool reasonSet = false;
+    std::string caption;
+    std::string text;
+
+    const File* Find(const char* prefix) const {
+        for (const File& f : files)
+            if (f.prefix == prefix) return &f;
+        return nullptr;
+    }
 };
 
-bool StatChanged(const struct stat& before, const std::string& path) {
-    struct stat now;
-    if (stat(path.c_str(), &now) != 0) return false;
-    return now.st_size != before.st_size || now.st_mtim.tv_sec != before.st_mtim.tv_sec ||
-           now.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
-}
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-// What the export left: written anew, or changed by an update.
-bool LeftByExport(const OpenedFile& file) {
-    if (!IsRegularFile(file.path)) return false;  // written, then taken back by the plug-in
-    return file.truncated || StatChanged(file.before, file.path);
+// The log entries from index first on.
+PluginReport ReadReport(const standin::StandinHost& host, size_t first) {
+    static const char* const kPrefixes[] = {kReportWroteModel, kReportUpdatedModel, kReportWroteBmpSkin,
+                                            kReportWrotePcxSkin, kReportWroteListing};
+    PluginReport report;
+    const auto& entries = host.log.entries;
+    for (size_t i = first; i < entries.size(); ++i) {
+        const auto& entry = entries[i];
+        if (entry.type == SYSLOG_ERROR) {
+            report.reasonSet = true;
+            report.caption = entry.title;
+            report.text = entry.text;
+            continue;
+        }
+        if (entry.type != SYSLOG_INFO || entry.title != kReportTitle) continue;
+        for (const char* prefix : kPrefixes) {
+            if (!StartsWith(entry.text, prefix)) continue;
+            const std::string hostPath = entry.text.substr(std::strlen(prefix));
+            report.files.push_back({prefix, hostPath, standin::MapHostPath(hostPath.c_str())});
+            break;
+        }
+    }
+    return report;
 }
-
-struct OutputNames {
-    std::string model;  // local paths
-    std::string bmp;
-    std::string pcx;
-    std::string dump;
-};
 
 std::string DescribeModel(const std::string& path, bool updated, const std::vector<std::string>& list, int start,
                           int end) {
@@ -423,21 +413,18 @@ std::string DescribeModel(const std::string& path, bool updated, const std::vect
            std::to_string(h.skinWidth) + " x " + std::to_string(h.skinHeight);
 }
 
-void ListWrittenFiles(const std::vector<OpenedFile>& opened, const OutputNames& names,
-                      const std::vector<std::string>& list, int start, int end) {
-    for (const OpenedFile& file : opened) {
-        if (!LeftByExport(file)) continue;
-        const std::string& path = file.path;
-        if (path == names.model) {
-            std::printf("%s\n", DescribeModel(path, !file.truncated, list, start, end).c_str());
-        } else if (path == names.bmp) {
-            std::printf("wrote %s: the skin, 24-bit BMP\n", ForDisplay(path).c_str());
-        } else if (path == names.pcx) {
-            std::printf("wrote %s: the skin, 8-bit PCX in the Quake II palette\n", ForDisplay(path).c_str());
-        } else if (path == names.dump) {
-            std::printf("wrote %s: the mesh listing (%s)\n", ForDisplay(path).c_str(), kDumpPath);
+void ListWrittenFiles(const PluginReport& report, const std::vector<std::string>& list, int start, int end) {
+    for (const PluginReport::File& file : report.files) {
+        const std::string shown = ForDisplay(file.localPath);
+        if (file.prefix == kReportWroteModel || file.prefix == kReportUpdatedModel) {
+            std::printf("%s\n",
+                        DescribeModel(file.localPath, file.prefix == kReportUpdatedModel, list, start, end).c_str());
+        } else if (file.prefix == kReportWroteBmpSkin) {
+            std::printf("wrote %s: the skin, 24-bit BMP\n", shown.c_str());
+        } else if (file.prefix == kReportWrotePcxSkin) {
+            std::printf("wrote %s: the skin, 8-bit PCX in the Quake II palette\n", shown.c_str());
         } else {
-            std::printf("wrote %s\n", ForDisplay(path).c_str());
+            std::printf("wrote %s: the mesh listing (%s)\n", shown.c_str(), file.hostPath.c_str());
         }
     }
 }
@@ -456,12 +443,12 @@ void CheckWrittenModel(const std::string& path) {
 
 // --- The run ---------------------------------------------------------------------------
 
-// The names as the plug-in will get them, and where its outputs will land.
+// The names the plug-in gets, and where the user means its outputs to land.
 struct PluginNames {
     std::string output;  // the Save As answer of "Save md2"
     std::string skinName;
     std::string framesModel;  // the Save As answer of "Import new frame list"; empty: no import
-    OutputNames local;
+    std::string model;        // local path of the model the user means
 };
 
 bool PrepareNames(const ExportOptions& options, PluginNames& names, std::string& error) {
@@ -469,44 +456,52 @@ bool PrepareNames(const ExportOptions& options, PluginNames& names, std::string&
         options.outputPath.empty() ? BaseNameWithoutExtension(options.scenePath) + ".md2" : options.outputPath);
     names.skinName = DropLeadingDotSlash(options.skinName);
     names.framesModel = DropLeadingDotSlash(options.framesModel);
-    if (!names.framesModel.empty() &&
-        !CheckPluginName("--frames", names.framesModel, ".md2", kPluginPathCapacity, error))
+    if (!names.framesModel.empty() && !CheckPluginName("--frames", names.framesModel, ".md2", MAX_PATH, error))
         return false;
+    names.model = standin::MapHostPath(IntendedFileName(names.output, ".md2").c_str());
     if (options.listFrames || options.listNodes) return true;
-    if (!CheckPluginName("the model", names.output, ".md2", kPluginPathCapacity, error) ||
-        !CheckPluginName("the skin name", names.skinName, ".bmp", kPluginTextCapacity, error))
+    if (!CheckPluginName("the model", names.output, ".md2", MAX_PATH, error) ||
+        !CheckPluginName("the skin name", names.skinName, ".bmp", kPanelTextCapacity, error))
         return false;
-    names.local.model = standin::MapHostPath(PluginFileName(names.output, ".md2").c_str());
-    names.local.bmp = standin::MapHostPath(PluginFileName(names.skinName, ".bmp").c_str());
-    names.local.pcx = standin::MapHostPath(PluginFileName(names.skinName, ".pcx").c_str());
-    names.local.dump = standin::MapHostPath(kDumpPath);
-    WarnAboutMissingFolder("the model", names.local.model);
-    if (options.saveBmp || options.savePcx) WarnAboutMissingFolder("the skin", names.local.bmp);
+    WarnAboutMissingFolder("the model", names.model);
+    if (options.saveBmp || options.savePcx)
+        WarnAboutMissingFolder("the skin", standin::MapHostPath(names.skinName.c_str()));
     return true;
 }
 
-void RecordOpenedFile(std::vector<OpenedFile>& opened, const std::string& path, const char* mode) {
-    const bool truncates = std::strchr(mode, 'w') != nullptr;
-    for (OpenedFile& file : opened) {
-        if (file.path == path) {
-            file.truncated = file.truncated || truncates;
-            return;
+// The plug-in ends every file name at its first "." (a folder's name
+// included): say so where that moved a file away from where the user meant it.
+void WarnAboutCutNames(const PluginReport& report, const PluginNames& names) {
+    for (const PluginReport::File& file : report.files) {
+        std::string what, given, meant;
+        if (file.prefix == kReportWroteModel || file.prefix == kReportUpdatedModel) {
+            what = "the model";
+            given = names.output;
+            meant = IntendedFileName(names.output, ".md2");
+        } else if (file.prefix == kReportWroteBmpSkin || file.prefix == kReportWrotePcxSkin) {
+            what = "the skin name";
+            given = names.skinName;
+            meant = IntendedFileName(names.skinName, file.prefix == kReportWroteBmpSkin ? ".bmp" : ".pcx");
+        } else {
+            continue;
         }
+        if (standin::MapHostPath(meant.c_str()) == file.localPath) continue;
+        Warn("the plug-in ends a file name at its first \".\": " + what + " " + Quoted(given) + " becomes " +
+             Quoted(file.hostPath));
+        if (what == "the skin name") break;  // both skins are cut alike
     }
-    OpenedFile file;
-    file.path = path;
-    file.truncated = truncates;
-    stat(path.c_str(), &file.before);
-    opened.push_back(file);
 }
 
 // Everything from the open panel on: the frame list, the fields, "Save md2".
-int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUser& user, UtilityObj* utility,
+int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUser& user,
                  const std::vector<std::string>& refusals) {
     std::string error;
     if (!names.framesModel.empty()) {
+        const size_t logged = user.host().log.entries.size();
         const std::vector<ShownMessage> shown = user.ImportFrameList(names.framesModel);
         PrintMessages(shown);
+        const PluginReport report = ReadReport(user.host(), logged);
+        if (!shown.empty() && report.reasonSet) Complain("detail: " + report.caption + ": " + report.text);
         PrintNotes(user);
         if (!shown.empty()) return kExitFailed;
     }
@@ -538,46 +533,43 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
     if (options.saveBmp) user.Tick(IDC_SAVE_BMP);
     if (options.savePcx) user.Tick(IDC_SAVE_PCX);
 
-    const bool modelExisted = IsRegularFile(names.local.model);
+    const bool modelExisted = IsRegularFile(names.model);
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
     FrameProgress progress(PlanFrameWrites(list, start, end, user.ReadNumber(IDC_FIRST_FRAME), modelExisted),
                            showProgress ? stderr : nullptr);
     user.host().transformObserver = [&progress](INode* node, TimeValue) { progress.NodeTransformed(node); };
-    std::vector<OpenedFile> opened;
-    standin::SetWriteObserver(
-        [&opened](const std::string& path, const char* mode) { RecordOpenedFile(opened, path, mode); });
+    const size_t logged = user.host().log.entries.size();
     const std::vector<ShownMessage> shown = user.SaveModel(names.output);
-    standin::SetWriteObserver(nullptr);
     user.host().transformObserver = nullptr;
     progress.Finish();
 
     PrintMessages(shown);
-    const LatchedReason reason = FirstLatchedReason(utility);
-    const bool modelWritten = std::any_of(opened.begin(), opened.end(), [&names](const OpenedFile& file) {
-        return file.path == names.local.model && LeftByExport(file);
-    });
+    const PluginReport report = ReadReport(user.host(), logged);
+    const PluginReport::File* model = report.Find(kReportWroteModel);
+    if (!model) model = report.Find(kReportUpdatedModel);
     bool failed = !shown.empty();
     if (failed) {
-        if (reason.set) Complain("detail: " + reason.caption + ": " + reason.text);
+        if (report.reasonSet) Complain("detail: " + report.caption + ": " + report.text);
         // The scene's reader saw what the plug-in's fixed messages do not say.
         const bool placementOrNothing = std::any_of(shown.begin(), shown.end(), [](const ShownMessage& m) {
             return m.caption == "Buffer to small" || m.text.rfind("Nothing to save", 0) == 0;
         });
         if (placementOrNothing)
             for (const std::string& line : refusals) Complain("detail: " + line);
-    } else if (!modelWritten) {
+    } else if (!model) {
         Complain("the plug-in wrote no model");
         failed = true;
-    } else if (reason.set) {
+    } else if (report.reasonSet) {
         // A listing or BMP that could not be written does not stop an export,
         // and the panel says nothing about it.
-        Warn("the plug-in noted a problem it does not show: " + reason.caption + ": " + reason.text);
+        Warn("the plug-in noted a problem it does not show: " + report.caption + ": " + report.text);
     }
     PrintNotes(user);
     user.Close();
 
-    if (!options.quiet) ListWrittenFiles(opened, names.local, list, start, end);
-    if (!failed) CheckWrittenModel(names.local.model);
+    WarnAboutCutNames(report, names);
+    if (!options.quiet) ListWrittenFiles(report, list, start, end);
+    if (!failed) CheckWrittenModel(model->localPath);
     return failed ? kExitFailed : kExitExported;
 }
 
@@ -591,9 +583,8 @@ int Run(const ExportOptions& options) {
     if (!CheckSceneOptions(options, error) || !PrepareNames(options, names, error)) return UsageError(error);
 
     standin::Scene scene;
-    const std::string modelPath = standin::MapHostPath(PluginFileName(names.output, ".md2").c_str());
     std::vector<std::string> refusals;
-    if (!options.scenePath.empty() && !LoadScene(options, modelPath, scene, refusals, error)) {
+    if (!options.scenePath.empty() && !LoadScene(options, names.model, scene, refusals, error)) {
         Complain(error);
         return kExitUsage;
     }
@@ -622,7 +613,7 @@ int Run(const ExportOptions& options) {
         PrintNotes(user);
         return kExitUsage;
     }
-    return WorkThePanel(options, names, user, utility, refusals);
+    return WorkThePanel(options, names, user, refusals);
 }
 
 }  // namespace

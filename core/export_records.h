@@ -6,6 +6,11 @@
 
 #include "core/bitmap_image.h"
 
+// The frame-name table: 256 slots of 16 bytes, each name with its zero.
+constexpr int kFrameSlots = 256;
+constexpr int kFrameNameSize = 16;
+using FrameNameSlots = char[kFrameSlots][kFrameNameSize];
+
 // Flag marks of one vertex or face: 32 toggles packed into a mask, and eight
 // values. Laid out like the first words of every record head.
 struct FlagBlock {

@@ -4,16 +4,7 @@
 #include <cstring>
 #include <utility>
 
-namespace {
-
-void CopyCut(char* dst, size_t capacity, const char* src) {
-    size_t n = src ? std::strlen(src) : 0;
-    if (n > capacity - 1) n = capacity - 1;
-    if (n) std::memcpy(dst, src, n);
-    dst[n] = '\0';
-}
-
-}  // namespace
+#include "core/output_name.h"
 
 NodeMesh::~NodeMesh() {
     if (created_) created_->DeleteThis();

@@ -11,3 +11,7 @@ int FormOutputName(char* name, size_t capacity, const char* extension);
 
 // Ends path at its first "."; the Save As answer is handed on this way.
 void CutAtFirstDot(char* path);
+
+// Copies at most capacity - 1 characters of source (null: none) and the zero;
+// longer texts are cut. capacity is at least 1.
+void CopyCut(char* target, size_t capacity, const char* source);

@@ -1,14 +1,10 @@
 #include "core/quake_export_utility.h"
 
-#include <cstring>
+
+#include "platform/export_report.h"
 
 const char kModelFileFilter[] = "Quake models (*.md2)\0*.md2\0";
 const char kSaveModelTitle[] = "Save Quake Model";
-
-QuakeExportUtility::QuakeExportUtility() {
-    std::memset(frameNames, 0, sizeof frameNames);
-    frameCount = FillDefaultFrameNames(frameNames);
-}
 
 QuakeExportUtility::~QuakeExportUtility() {
     ReleaseExportBuffers();
@@ -37,3 +33,16 @@ void QuakeExportUtility::SelectionSetChanged(Interface*, IUtil*) {}
 void QuakeExportUtility::DeleteThis() {}
 
 void QuakeExportUtility::SetStartupParam(CStr) {}
+
+void QuakeExportUtility::ReportWritten(const char* prefix, const char* path) {
+    if (LogSys* log = hostInterface ? hostInterface->Log() : nullptr) {
+        log->LogEntry(SYSLOG_INFO, FALSE, kReportTitle, "%s%s", prefix, path);
+    }
+}
+
+void QuakeExportUtility::ReportLatchedReason() {
+    if (!engine.errorSet) return;
+    if (LogSys* log = hostInterface ? hostInterface->Log() : nullptr) {
+        log->LogEntry(SYSLOG_ERROR, FALSE, engine.errorCaption, "%s", engine.errorText);
+    }
+}

@@ -11,13 +11,13 @@
 
 #include "core/export_records.h"
 #include "core/model_exporter.h"
+#include "platform/export_report.h"
 #include "platform/host_sdk.h"
-#include "model/frame_list.h"
 
 // Size of the path buffers the Save As dialog fills.
-constexpr int kPathBufferSize = 260;
+constexpr int kPathBufferSize = MAX_PATH;
 // Size of the panel's text buffers (skin name, scale).
-constexpr int kTextBufferSize = 256;
+constexpr int kTextBufferSize = kPanelTextCapacity;
 
 // The Save As dialog's filter and title, shared by the export and the import.
 extern const char kModelFileFilter[];  // "Quake models (*.md2)\0*.md2\0"
@@ -72,6 +72,11 @@ public:
     // Bytes per row of the 24-bit skin for a width.
     static int32_t SkinStride(int32_t width) { return ((width + 1) * 3) & ~3; }
 
+    // --- Reports to the host's log (platform/export_report.h) ----------------
+    void ReportWritten(const char* prefix, const char* path);
+    // The engine's latched reason, when one is set.
+    void ReportLatchedReason();
+
     // Fields, in the design's order.
     ModelExporter engine;
     IUtil* utilPanel = nullptr;
@@ -89,6 +94,8 @@ public:
     int32_t textureCount = 0;
     int32_t skinWidth = 0;
     int32_t skinHeight = 0;
+    // Set by SaveModel: 1 when it rewrote frames of a model that existed.
+    int32_t modelUpdated = 0;
 
     // The model writer's per-frame capture, released before each capture and
     // when the file is done.

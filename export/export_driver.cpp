@@ -8,6 +8,7 @@
 
 #include "core/output_name.h"
 #include "core/quake_export_utility.h"
+#include "platform/export_report.h"
 
 namespace {
 
@@ -70,6 +71,7 @@ int QuakeExportUtility::RunExport(char* skinName, int saveBmp, int savePcx, uint
                                   int32_t startIndex, int32_t endIndex, float scale) {
     auto fail = [this](const DriverFailure& failure) {
         MessageBoxA(panelWindow, failure.text, failure.caption, MB_OK);
+        ReportLatchedReason();
         ReleaseExportBuffers();
         return 0;
     };
@@ -121,19 +123,26 @@ int QuakeExportUtility::RunExport(char* skinName, int saveBmp, int savePcx, uint
     }
     skinWidth = (skinWidth + 3) & ~3;
 
-    engine.DumpMeshText(kMeshDumpPath, vertices, vertexCount, faces, faceCount);
+    // The listing and the BMP stop nothing when they fail: their reasons wait
+    // in the latch, which the host's log gets at the end.
+    if (engine.DumpMeshText(kMeshDumpPath, vertices, vertexCount, faces, faceCount)) {
+        ReportWritten(kReportWroteListing, kMeshDumpPath);
+    }
 
     if (!SaveModel(path, startIndex, endIndex, firstFrame, scale)) return fail(kCannotSaveModel);
+    ReportWritten(modelUpdated ? kReportUpdatedModel : kReportWroteModel, path);
 
     if (!ComposeSkin()) return fail(kNoTextureMemory);
 
-    if (saveBmp) WriteBmpSkin(skinName);
+    if (saveBmp && WriteBmpSkin(skinName)) ReportWritten(kReportWroteBmpSkin, skinName);
 
     if (savePcx) {
         if (!QuantizeSkin()) return fail(kNoPcxMemory);
         if (!WritePcxSkin(skinName)) return fail(kCannotSavePcx);
+        ReportWritten(kReportWrotePcxSkin, skinName);
     }
 
+    ReportLatchedReason();
     ReleaseExportBuffers();
     return 1;
 }

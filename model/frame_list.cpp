@@ -1,6 +1,9 @@
 #include "model/frame_list.h"
 
 #include <cstdio>
+#include <cstring>
+
+#include "core/quake_export_utility.h"
 
 namespace {
 
@@ -32,4 +35,10 @@ int32_t FillDefaultFrameNames(FrameNameSlots& slots) {
         }
     }
     return n;
+}
+
+// The plug-in loads with the player model's names in its frame list.
+QuakeExportUtility::QuakeExportUtility() {
+    std::memset(frameNames, 0, sizeof frameNames);
+    frameCount = FillDefaultFrameNames(frameNames);
 }

@@ -329,6 +329,7 @@ int QuakeExportUtility::SaveModel(char* path, int32_t startIndex, int32_t endInd
     // The bytes of a file this save created: its frames are reused below.
     std::vector<uint8_t> newFile;
     std::FILE* file = OpenHostFile(path, "r+b");
+    modelUpdated = file ? 1 : 0;
     if (!file) {
         if (!WriteModelFile(*this, path, scale, newFile)) return 0;
         created = true;

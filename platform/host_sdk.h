@@ -242,9 +242,26 @@ public:
 };
 
 // The host interface handed to a utility.
+// The host's system log: what a plug-in reports without a dialog, for the
+// user's log window or a script that drives the host.
+enum : DWORD {
+    SYSLOG_ERROR = 0x00000001,
+    SYSLOG_WARN = 0x00000002,
+    SYSLOG_INFO = 0x00000004,
+    SYSLOG_DEBUG = 0x00000008,
+};
+
+class LogSys {
+public:
+    virtual ~LogSys() = default;
+    // A printf-style entry; dialogue asks the host to show it as well.
+    virtual void LogEntry(DWORD type, BOOL dialogue, const char* title, const char* format, ...) = 0;
+};
+
 class Interface {
 public:
     virtual ~Interface() = default;
+    virtual LogSys* Log() = 0;
     virtual HWND AddRollupPage(HINSTANCE module, LPCSTR dialogTemplate, DLGPROC proc,
                                LPCSTR title, LPARAM param = 0, DWORD flags = 0,
                                int category = 4000) = 0;

@@ -98,6 +98,77 @@ bool CheckMeshIndices(const Mesh& mesh, const char* nodeName, char* text, size_t
     return true;
 }
 
+// Node face records from mesh's faces: corners numbered from V (the node's
+// first vertex record), flags, smoothing group, the bitmap of each face's
+// material and its corners' texture coordinates and colours.
+void FillFaces(ModelExporter& engine, INode* node, const Mesh& mesh, int32_t options, int64_t V,
+               const FlagBlock* faceBlocks, ExportFace* out) {
+    const bool split = (options & CAPTURE_SPLIT_CORNERS) != 0;
+    const bool hasUVs = mesh.getNumTVerts() > 0;
+    const bool hasColours = mesh.getNumVertCol() > 0;
+    // Faces in a row with one material id name the same bitmap: the
+    // material is looked up again only when the id changes.
+    uint32_t lastMatId = 0;
+    const char* lastName = nullptr;
+    for (int f = 0; f < mesh.getNumFaces(); ++f) {
+        const Face& hostFace = mesh.faces[static_cast<size_t>(f)];
+        ExportFace& face = out[f];
+        for (int k = 0; k < 3; ++k) {
+            face.vertexIndex[k] = static_cast<uint32_t>(split ? V + 3 * f + k : V + hostFace.v[k]);
+        }
+        if (options & CAPTURE_FACE_FLAGS) CopyFlags(faceBlocks[f], face.head);
+        face.smoothGroup = hostFace.smGroup;
+        if (f == 0 || hostFace.getMatID() != lastMatId) {
+            lastMatId = hostFace.getMatID();
+            lastName = nullptr;
+            engine.GetFaceMapName(node, lastMatId, &lastName);
+        }
+        face.fileName = lastName;
+        if (hasUVs) CornerUVs(mesh, f, options, face.u, face.v);
+        if (hasColours) {
+            const TVFace& cf = mesh.vcFace[static_cast<size_t>(f)];
+            for (int k = 0; k < 3; ++k) {
+                const Point3& colour = mesh.vertCol[cf.t[k]];
+                face.red[k] = colour.x;
+                face.green[k] = colour.y;
+                face.blue[k] = colour.z;
+            }
+        }
+    }
+}
+
+// Node vertex records: one per mesh vertex, or with CAPTURE_SPLIT_CORNERS one
+// per face corner carrying the corner's texture coordinates.
+void FillVertices(const Mesh& mesh, const Matrix3& tm, int32_t options, const FlagBlock* vertexBlocks,
+                  ExportVertex* out) {
+    const bool hasUVs = mesh.getNumTVerts() > 0;
+    auto fillVertex = [&](ExportVertex& record, uint32_t j) {
+        const Point3& p = mesh.verts[j];
+        const Point3 q = (options & CAPTURE_WORLD_SPACE) ? ToWorld(tm, p) : p;
+        record.x = q.x;
+        record.y = q.y;
+        record.z = q.z;
+        if (options & CAPTURE_VERTEX_FLAGS) CopyFlags(vertexBlocks[j], record.head);
+    };
+    if (!(options & CAPTURE_SPLIT_CORNERS)) {
+        for (int j = 0; j < mesh.getNumVerts(); ++j) fillVertex(out[j], static_cast<uint32_t>(j));
+        return;
+    }
+    for (int f = 0; f < mesh.getNumFaces(); ++f) {
+        float u[3] = {0.0f, 0.0f, 0.0f};
+        float v[3] = {0.0f, 0.0f, 0.0f};
+        if (hasUVs) CornerUVs(mesh, f, options, u, v);
+        for (int k = 0; k < 3; ++k) {
+            ExportVertex& record = out[3 * f + k];
+            fillVertex(record, mesh.faces[static_cast<size_t>(f)].v[k]);
+            if (hasUVs) {
+                record.u = u[k];
+                record.v = v[k];
+            }
+        }
+    }
+}
+
 }  // namespace
 
 int ModelExporter::CaptureMeshes(int32_t first, uint32_t count, ExportVertex** vertices, ExportFace** faces,
@@ -110,6 +181,13 @@ int ModelExporter::CaptureMeshes(int32_t first, uint32_t count, ExportVertex** v
     }
     const bool split = (options & CAPTURE_SPLIT_CORNERS) != 0;
     const bool flags = (options & (CAPTURE_FACE_FLAGS | CAPTURE_VERTEX_FLAGS)) != 0;
+
+    auto noMemory = [&]() {
+        *vertices = nullptr;
+        *faces = nullptr;
+        LatchError(kMemoryText, kMemoryCaption);
+        return 0;
+    };
 
     // Counting pass. Totals that do not fit the counts cannot be allocated either.
     constexpr int64_t kMaxRecords = std::numeric_limits<int32_t>::max();
@@ -125,23 +203,13 @@ int ModelExporter::CaptureMeshes(int32_t first, uint32_t count, ExportVertex** v
         }
         totalFaces += mesh->getNumFaces();
         totalVertices += mesh->getNumVerts();
-        if (totalFaces > kMaxRecords || totalVertices > kMaxRecords) {
-            *vertices = nullptr;
-            *faces = nullptr;
-            LatchError(kMemoryText, kMemoryCaption);
-            return 0;
-        }
+        if (totalFaces > kMaxRecords || totalVertices > kMaxRecords) return noMemory();
         *faceCount = static_cast<int32_t>(totalFaces);
         *vertexCount = static_cast<int32_t>(totalVertices);
     }
     if (split) {
         totalVertices = 3 * totalFaces;
-        if (totalVertices > kMaxRecords) {
-            *vertices = nullptr;
-            *faces = nullptr;
-            LatchError(kMemoryText, kMemoryCaption);
-            return 0;
-        }
+        if (totalVertices > kMaxRecords) return noMemory();
         *vertexCount = static_cast<int32_t>(totalVertices);
     }
 
@@ -151,10 +219,7 @@ int ModelExporter::CaptureMeshes(int32_t first, uint32_t count, ExportVertex** v
     if (!vertexArray || (keepFaces && !faceArray)) {
         delete[] vertexArray;
         delete[] faceArray;
-        *vertices = nullptr;
-        *faces = nullptr;
-        LatchError(kMemoryText, kMemoryCaption);
-        return 0;
+        return noMemory();
     }
     *vertices = vertexArray;
     *faces = faceArray;
@@ -202,66 +267,10 @@ int ModelExporter::CaptureMeshes(int32_t first, uint32_t count, ExportVertex** v
         }
 
         const Matrix3 tm = node->GetObjectTM(t, nullptr);
-        const bool hasUVs = mesh.getNumTVerts() > 0;
-        const bool hasColours = mesh.getNumVertCol() > 0;
-
-        // Faces in a row with one material id name the same bitmap: the
-        // material is looked up again only when the id changes.
-        uint32_t lastMatId = 0;
-        const char* lastName = nullptr;
-        for (int f = 0; f < nf && keepFaces; ++f) {
-            const Face& hostFace = mesh.faces[static_cast<size_t>(f)];
-            ExportFace& face = faceArray[F + f];
-            for (int k = 0; k < 3; ++k) {
-                face.vertexIndex[k] = static_cast<uint32_t>(split ? V + 3 * f + k : V + hostFace.v[k]);
-            }
-            if (options & CAPTURE_FACE_FLAGS) CopyFlags(faceBlocks[f], face.head);
-            face.smoothGroup = hostFace.smGroup;
-            if (f == 0 || hostFace.getMatID() != lastMatId) {
-                lastMatId = hostFace.getMatID();
-                lastName = nullptr;
-                GetFaceMapName(node, lastMatId, &lastName);
-            }
-            face.fileName = lastName;
-            if (hasUVs) CornerUVs(mesh, f, options, face.u, face.v);
-            if (hasColours) {
-                const TVFace& cf = mesh.vcFace[static_cast<size_t>(f)];
-                for (int k = 0; k < 3; ++k) {
-                    const Point3& colour = mesh.vertCol[cf.t[k]];
-                    face.red[k] = colour.x;
-                    face.green[k] = colour.y;
-                    face.blue[k] = colour.z;
-                }
-            }
-        }
+        if (keepFaces) FillFaces(*this, node, mesh, options, V, faceBlocks.get(), faceArray + F);
         F += nf;
         *faceCount = static_cast<int32_t>(F);
-
-        auto fillVertex = [&](ExportVertex& out, uint32_t j) {
-            const Point3& p = mesh.verts[j];
-            const Point3 q = (options & CAPTURE_WORLD_SPACE) ? ToWorld(tm, p) : p;
-            out.x = q.x;
-            out.y = q.y;
-            out.z = q.z;
-            if (options & CAPTURE_VERTEX_FLAGS) CopyFlags(vertexBlocks[j], out.head);
-        };
-        if (!split) {
-            for (int j = 0; j < nv; ++j) fillVertex(vertexArray[V + j], static_cast<uint32_t>(j));
-        } else {
-            for (int f = 0; f < nf; ++f) {
-                float u[3] = {0.0f, 0.0f, 0.0f};
-                float v[3] = {0.0f, 0.0f, 0.0f};
-                if (hasUVs) CornerUVs(mesh, f, options, u, v);
-                for (int k = 0; k < 3; ++k) {
-                    ExportVertex& out = vertexArray[V + 3 * f + k];
-                    fillVertex(out, mesh.faces[static_cast<size_t>(f)].v[k]);
-                    if (hasUVs) {
-                        out.u = u[k];
-                        out.v = v[k];
-                    }
-                }
-            }
-        }
+        FillVertices(mesh, tm, options, vertexBlocks.get(), vertexArray + V);
         V += nodeVertices;
         *vertexCount = static_cast<int32_t>(V);
     }

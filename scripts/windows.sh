@@ -9,9 +9,9 @@
 #
 # --screenshot also renews docs/panel.png from the win64 run.
 #
-# 32-bit programs need Debian's i386 Wine (wine32:i386). When it cannot be
-# installed, the win32 build is still made, its runs are skipped, and the
-# script says so.
+# 32-bit programs need Debian's i386 Wine (wine32:i386); the script fails when
+# it cannot be installed, since the host the plug-in is made for is a 32-bit
+# program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,8 +37,20 @@ if [[ ! -x /usr/lib/wine/wine ]]; then
   echo "windows: installing wine32:i386 for the 32-bit programs"
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   apt-get update -qq || true
-  apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null ||
-    echo "windows: wine32:i386 cannot be installed here; the win32 build will not be run"
+  # The mirror's i386 security index often fails its hash check or lags the
+  # amd64 one, and a library built for both architectures must have the same
+  # version in both. Ranking the security suite below the main one for this
+  # install lets both architectures take the main suite's versions; the
+  # GStreamer library Wine wants is named, since the resolver gives up on it.
+  prefs=$(mktemp)
+  trap 'rm -f "$prefs"' EXIT
+  printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' >"$prefs"
+  apt-get install -y -qq --no-install-recommends -o Dir::Etc::Preferences="$prefs" \
+    wine32:i386 libgstreamer-plugins-base1.0-0:i386 >/dev/null
+  if [[ ! -x /usr/lib/wine/wine ]]; then
+    echo "windows: wine32:i386 could not be installed; the 32-bit build cannot be run" >&2
+    exit 1
+  fi
 fi
 
 bash scripts/setup.sh debug
@@ -48,17 +60,11 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset" -j2
 done
 
-run=(win64)
-if [[ -x /usr/lib/wine/wine ]]; then
-  run+=(win32)
-else
-  echo "windows: SKIPPED the win32 runs: no 32-bit Wine (wine32:i386)"
-fi
+run=(win64 win32)
 # One Wine prefix serves every run. A prefix made before the 32-bit Wine was
 # installed has no 32-bit system, and then nothing starts: make it again.
 export WINEPREFIX=$PWD/build/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [[ -x /usr/lib/wine/wine && -d $WINEPREFIX &&
-      ! -e $WINEPREFIX/drive_c/windows/syswow64/kernel32.dll ]]; then
+if [[ -d $WINEPREFIX && ! -e $WINEPREFIX/drive_c/windows/syswow64/kernel32.dll ]]; then
   echo "windows: making the Wine prefix again, with its 32-bit system"
   rm -rf "$WINEPREFIX"
 fi

@@ -43,6 +43,7 @@ void ImportFrameList(HWND panel, QuakeExportUtility& utility) {
     if (!utility.AskSaveFileName(utility.panelWindow, path, kModelFileFilter, kSaveModelTitle)) return;
     if (!utility.ImportFrameNames(path)) {
         MessageBoxA(utility.panelWindow, "Cannot load new frame list", "File Error", MB_OK);
+        utility.ReportLatchedReason();
     }
     FillFrameList(panel, utility);
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "core/byte_order.h"
 #include "platform/file_access.h"
 
 HostFileReader::HostFileReader(const char* path) {
@@ -60,7 +61,7 @@ uint8_t HostFileReader::U8() {
 uint16_t HostFileReader::U16() {
     uint8_t b[2];
     Read(b, sizeof b);
-    return static_cast<uint16_t>(b[0] | (b[1] << 8));
+    return GetU16(b);
 }
 
 int16_t HostFileReader::I16() { return static_cast<int16_t>(U16()); }
@@ -68,8 +69,7 @@ int16_t HostFileReader::I16() { return static_cast<int16_t>(U16()); }
 uint32_t HostFileReader::U32() {
     uint8_t b[4];
     Read(b, sizeof b);
-    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-           (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    return GetU32(b);
 }
 
 int32_t HostFileReader::I32() { return static_cast<int32_t>(U32()); }

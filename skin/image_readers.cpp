@@ -15,6 +15,7 @@
 #include <new>
 
 #include "core/bitmap_image.h"
+#include "core/output_name.h"
 #include "skin/file_reader.h"
 
 namespace {
@@ -36,14 +37,6 @@ const ReaderChoice kReaders[] = {
     {".tga", &BitmapImage::ReadTgaFile}, {".TGA", &BitmapImage::ReadTgaFile},
     {".tim", &BitmapImage::ReadTimFile}, {".TIM", &BitmapImage::ReadTimFile},
 };
-
-// Copies at most capacity - 1 characters; longer names are cut.
-void CopyCut(char* target, size_t capacity, const char* source) {
-    size_t n = std::strlen(source);
-    if (n > capacity - 1) n = capacity - 1;
-    std::memcpy(target, source, n);
-    target[n] = '\0';
-}
 
 // Records the path and its base name: the part behind the last backslash. A
 // path with only '/' separators is its own base name, as on the host platform.

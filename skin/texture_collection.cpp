@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <new>
 #include <string_view>
 #include <unordered_map>
@@ -11,6 +12,7 @@
 #include <utility>
 
 #include "core/model_exporter.h"
+#include "core/output_name.h"
 #include "skin/file_reader.h"
 
 namespace {
@@ -36,14 +38,9 @@ int CompareNamesNoCase(const char* a, const char* b) {
 // its terminating zero would not fit.
 int ModelExporter::ReplaceExtension(char* name, size_t capacity, const char* extension) {
     if (!name || !extension || capacity == 0) return 0;
-    const char* dot = std::strchr(name, '.');
-    const size_t stem = dot ? static_cast<size_t>(dot - name) : std::strlen(name);
-    const size_t ext = std::strlen(extension);
     // A cut extension would name another file: refuse and leave name as it was.
-    if (stem + 1 + ext + 1 > capacity) return 0;
-    name[stem] = '.';
-    std::memcpy(name + stem + 1, extension, ext + 1);
-    return 1;
+    const std::string dotted = std::string(".") + extension;
+    return FormOutputName(name, capacity, dotted.c_str());
 }
 
 // Takes the record's texture page, position and colour-table position from the

@@ -135,33 +135,8 @@ struct MorphTrack {
     std::vector<std::vector<double>> weights;  // per key, one per target
 };
 
-// Where a sorted key list is at time x: keys a and b and the blend s (a == b on a key or outside).
-struct Span {
-    size_t a = 0, b = 0;
-    double s = 0.0;
-};
-
-Span Locate(const std::vector<double>& times, double x) {
-    Span span;
-    const size_t n = times.size();
-    if (n == 0 || x <= times.front()) return span;
-    if (x >= times.back()) {
-        span.a = span.b = n - 1;
-        return span;
-    }
-    const size_t b = static_cast<size_t>(std::lower_bound(times.begin(), times.end(), x) - times.begin());
-    if (times[b] == x) {
-        span.a = span.b = b;
-        return span;
-    }
-    span.a = b - 1;
-    span.b = b;
-    span.s = (x - times[span.a]) / (times[b] - times[span.a]);
-    return span;
-}
-
 Vec3 Sample(const Track<Vec3>& track, double x) {
-    const Span sp = Locate(track.times, x);
+    const KeySpan sp = FindKeySpan(track.times, x);
     const Vec3& a = track.values[sp.a];
     if (sp.a == sp.b) return a;
     const Vec3& b = track.values[sp.b];
@@ -169,7 +144,7 @@ Vec3 Sample(const Track<Vec3>& track, double x) {
 }
 
 Quat Sample(const Track<Quat>& track, double x) {
-    const Span sp = Locate(track.times, x);
+    const KeySpan sp = FindKeySpan(track.times, x);
     if (sp.a == sp.b) return track.values[sp.a];
     return Slerp(track.values[sp.a], track.values[sp.b], sp.s);
 }
@@ -227,7 +202,7 @@ public:
         auto it = morphs.find(node);
         if (!animated || it == morphs.end() || it->second.times.empty()) return defaults;
         const MorphTrack& m = it->second;
-        const Span sp = Locate(m.times, AnimationTick(t));
+        const KeySpan sp = FindKeySpan(m.times, AnimationTick(t));
         std::vector<double> w = m.weights[sp.a];
         if (sp.a != sp.b) {
             const std::vector<double>& b = m.weights[sp.b];

@@ -16,16 +16,7 @@ std::map<char, std::string>& DriveFolders() {
     return folders;
 }
 
-std::function<void(const std::string&, const char*)>& WriteObserver() {
-    static std::function<void(const std::string&, const char*)> observer;
-    return observer;
-}
-
 }  // namespace
-
-void SetWriteObserver(std::function<void(const std::string& localPath, const char* mode)> observer) {
-    WriteObserver() = std::move(observer);
-}
 
 void SetDriveFolder(char drive, const std::string& folder) {
     DriveFolders()[static_cast<char>(std::toupper(static_cast<unsigned char>(drive)))] = folder;
@@ -96,11 +87,7 @@ std::FILE* OpenLocalFile(const std::string& local, const char* mode) {
 }  // namespace
 
 std::FILE* OpenHostFile(const char* path, const char* mode) {
-    const std::string local = standin::MapHostPath(path);
-    std::FILE* f = OpenLocalFile(local, mode);
-    const bool writes = std::strpbrk(mode, "wa+") != nullptr;
-    if (f && writes && standin::WriteObserver()) standin::WriteObserver()(local, mode);
-    return f;
+    return OpenLocalFile(standin::MapHostPath(path), mode);
 }
 
 int RemoveHostFile(const char* path) {

@@ -3,7 +3,6 @@
 // On Windows the plug-in opens files itself, and the mapping has no effect.
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace standin {
@@ -14,10 +13,5 @@ void SetDriveFolder(char drive, const std::string& folder);
 // The local path a plug-in path names: "C:\x\y.asc" becomes <folder of C>/x/y.asc;
 // any other path keeps its text, backslashes turned into '/'.
 std::string MapHostPath(const char* path);
-
-// Told the local path and the mode of every file the plug-in opens for
-// writing or updating (when the open succeeds), so that a command can say what
-// an export wrote. An empty function stops the reports.
-void SetWriteObserver(std::function<void(const std::string& localPath, const char* mode)> observer);
 
 }  // namespace standin

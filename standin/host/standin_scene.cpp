@@ -1,6 +1,8 @@
 #include "standin/host/standin_scene.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 
 Point3 VectorTransform(const Matrix3& m, const Point3& p) {
     const Point3& r0 = m.row[0];
@@ -45,7 +47,7 @@ KeySpan FindKeySpan(const std::vector<double>& frames, double f) {
     KeySpan span;
     const size_t n = frames.size();
     // NaN (a node with no ticks per frame, say) holds the first key too.
-    if (!(f > frames.front())) return span;
+    if (n == 0 || !(f > frames.front())) return span;
     if (f >= frames.back()) {
         span.a = span.b = n - 1;
         return span;
@@ -59,7 +61,7 @@ KeySpan FindKeySpan(const std::vector<double>& frames, double f) {
     span.a = b - 1;
     span.b = b;
     const double a = frames[span.a];
-    span.s = static_cast<float>((f - a) / (frames[b] - a));
+    span.s = (f - a) / (frames[b] - a);
     return span;
 }
 
@@ -112,13 +114,14 @@ void SampleMesh(const SceneNode& node, TimeValue t, Mesh& out) {
     const KeySpan span = FindKeySpan(frames, static_cast<double>(t) / node.ticksPerFrame);
     const std::vector<Point3>& v0 = node.vertexKeys[span.a].vertices;
     const std::vector<Point3>& v1 = node.vertexKeys[span.b].vertices;
+    const float s = static_cast<float>(span.s);
     const size_t n = std::min({out.verts.size(), v0.size(), v1.size()});
     for (size_t i = 0; i < n; ++i) {
         if (span.a == span.b) {
             out.verts[i] = v0[i];
         } else {
-            out.verts[i] = Point3(Blend(v0[i].x, v1[i].x, span.s), Blend(v0[i].y, v1[i].y, span.s),
-                                  Blend(v0[i].z, v1[i].z, span.s));
+            out.verts[i] = Point3(Blend(v0[i].x, v1[i].x, s), Blend(v0[i].y, v1[i].y, s),
+                                  Blend(v0[i].z, v1[i].z, s));
         }
     }
 }
@@ -187,10 +190,11 @@ Matrix3 SceneNode::GetObjectTM(TimeValue t, void*) {
     if (span.a == span.b) return transformKeys[span.a].rows;
     const Matrix3& m0 = transformKeys[span.a].rows;
     const Matrix3& m1 = transformKeys[span.b].rows;
+    const float s = static_cast<float>(span.s);
     Matrix3 m;
     for (int r = 0; r < 4; ++r) {
-        m.row[r] = Point3(Blend(m0.row[r].x, m1.row[r].x, span.s), Blend(m0.row[r].y, m1.row[r].y, span.s),
-                          Blend(m0.row[r].z, m1.row[r].z, span.s));
+        m.row[r] = Point3(Blend(m0.row[r].x, m1.row[r].x, s), Blend(m0.row[r].y, m1.row[r].y, s),
+                          Blend(m0.row[r].z, m1.row[r].z, s));
     }
     return m;
 }
@@ -255,6 +259,19 @@ void StandinHost::RollupMouseMessage(HWND window, UINT message, WPARAM wParam, L
 }
 
 INode* StandinHost::GetRootNode() { return scene ? scene->root.get() : nullptr; }
+
+void StandinHost::EntryLog::LogEntry(DWORD type, BOOL, const char* title, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(&text[0], text.size() + 1, format, args);
+    va_end(args);
+    entries.push_back({type, title ? title : "", std::move(text)});
+}
 
 }  // namespace standin
 

@@ -145,14 +145,14 @@ struct VertexKey {
     std::vector<Point3> vertices;
 };
 
-// Where a key list is at frame position f: index of key a and b and the
-// single-precision blend s (a == b when one key holds as it stands).
+// Where a sorted key list is at position f: keys a and b and the blend s
+// (a == b when one key holds as it stands: on a key, outside the list, at NaN,
+// and for an empty list).
 struct KeySpan {
     size_t a = 0, b = 0;
-    float s = 0.0f;
+    double s = 0.0;
 };
-// frames must be sorted and not empty.
-KeySpan FindKeySpan(const std::vector<double>& frames, double f);
+KeySpan FindKeySpan(const std::vector<double>& keys, double f);
 // v0 + (v1 - v0) * s, in single precision.
 float Blend(float v0, float v1, float s);
 
@@ -243,6 +243,7 @@ public:
     void DeleteRollupPage(HWND page) override;
     void RollupMouseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     INode* GetRootNode() override;
+    LogSys* Log() override { return &log; }
 
     struct RollupCall {
         std::string title;
@@ -257,8 +258,21 @@ public:
         LPARAM lParam = 0;
     };
 
+    // The system log: every entry kept, in order, for whoever drives the host.
+    class EntryLog : public LogSys {
+    public:
+        struct Entry {
+            DWORD type = 0;
+            std::string title;
+            std::string text;
+        };
+        void LogEntry(DWORD type, BOOL dialogue, const char* title, const char* format, ...) override;
+        std::vector<Entry> entries;
+    };
+
     Scene* scene;
     RollupArea* rollups;
+    EntryLog log;
     std::vector<RollupCall> rollupCalls;
     std::vector<MouseMessage> mouseMessages;
     bool acceleratorsEnabled = true;
