@@ -4,6 +4,7 @@ which tests catch each: the measure of what the test suite is worth.
 
     python3 scripts/plant_faults.py run [--count N] [--seed S] [--out FILE] [--only ID ...]
     python3 scripts/plant_faults.py compare OLD.json [NEW.json]
+    python3 scripts/plant_faults.py versus OLD_TESTS_REV [--count N] [--seed S] [--out FILE]
 
 `run` builds a Debug tree of its own (build/faults), then for each planted
 fault rebuilds it and runs the whole suite through CTest, one process per test,
@@ -15,6 +16,13 @@ counts for nothing. The same seed plants the same faults in the same sources.
 one file, by the tests that build/debug's suite still has (a suite trimmed by deleting tests
 catches exactly what its remaining tests caught); with two, by NEW's run.
 Exits 1 when any such fault is left.
+
+`versus` answers the same question for a suite that was changed, not only
+trimmed: it plants each fault in this tree and, beside it, in a copy whose
+tests/ are those of OLD_TESTS_REV (the product code must be the same), and
+runs the current suite first, stopping at its first failure; only a fault the
+current suite misses is tried on the old suite. It lists every fault the old
+suite caught and the current one does not, and exits 1 when there is one.
 """
 import argparse
 import json
@@ -23,6 +31,7 @@ import random
 import re
 import subprocess
 import sys
+import shutil
 import xml.etree.ElementTree as ET
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -92,14 +101,23 @@ def sh(args, **kw):
     return subprocess.run(args, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, **kw)
 
 
-def configure():
-    if not os.path.exists(os.path.join(BUILD, "build.ninja")):
-        r = sh(["cmake", "-S", ".", "-B", BUILD, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug", "-DVORN_WERROR=OFF"])
+def configure(source=ROOT, build=BUILD):
+    if not os.path.exists(os.path.join(build, "build.ninja")):
+        # Unoptimised and without debug information: every fault relinks the
+        # test program, and that is what takes the time.
+        r = sh(["cmake", "-S", source, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=None",
+                "-DCMAKE_CXX_FLAGS=-O0 -g0", "-DVORN_WERROR=OFF"])
         if r.returncode:
             sys.exit("configure failed:\n" + r.stdout)
-    r = sh(["cmake", "--build", BUILD])
+    r = sh(["cmake", "--build", build])
     if r.returncode:
         sys.exit("the unplanted tree does not build:\n" + r.stdout[-4000:])
+
+
+def suite_fails(build):
+    """Whether any test fails, stopping at the first that does."""
+    r = sh(["ctest", "--test-dir", build, "-j4", "--timeout", "120", "--stop-on-failure"])
+    return r.returncode != 0
 
 
 def failing_tests():
@@ -184,6 +202,82 @@ def compare(args):
     return 1 if lost else 0
 
 
+def planted(root, site):
+    """A context: site's fault written into the copy of its file under root."""
+    class Planted:
+        def __enter__(self):
+            self.path = os.path.join(root, site["file"])
+            with open(self.path, encoding="utf-8") as f:
+                self.original = f.read()
+            lines = self.original.split("\n")
+            lines[site["line"] - 1] = site["after"]
+            with open(self.path, "w", encoding="utf-8") as f:
+                f.write("\n".join(lines))
+
+        def __exit__(self, *exc):
+            with open(self.path, "w", encoding="utf-8") as f:
+                f.write(self.original)
+    return Planted()
+
+
+def versus(args):
+    old_root = os.path.join(ROOT, "build", "faults-old-tree")
+    old_build = os.path.join(old_root, "build", "faults")
+    if not os.path.exists(old_root):
+        r = sh(["git", "worktree", "add", "--detach", old_root, "HEAD"])
+        if r.returncode:
+            sys.exit(r.stdout)
+    sh(["git", "-C", old_root, "checkout", "--detach", "-q", sh(["git", "rev-parse", "HEAD"]).stdout.strip()])
+    # The old tests over this tree's product code, uncommitted work included.
+    for folder in PRODUCT + ["tests", "CMakeLists.txt", "cmake", "fuzz"]:
+        src, dst = os.path.join(ROOT, folder), os.path.join(old_root, folder)
+        if os.path.isdir(dst):
+            shutil.rmtree(dst)
+        elif os.path.exists(dst):
+            os.remove(dst)
+        if os.path.isdir(src):
+            shutil.copytree(src, dst)
+        else:
+            shutil.copy2(src, dst)
+    r = sh(["git", "-C", old_root, "checkout", args.old_tests, "--", "tests"])
+    if r.returncode:
+        sys.exit(r.stdout)
+    configure()
+    configure(old_root, old_build)
+    if suite_fails(BUILD) or suite_fails(old_build):
+        sys.exit("a suite fails without any fault planted")
+    every = list(sites())
+    random.Random(args.seed).shuffle(every)
+    results = {"seed": args.seed, "old_tests": args.old_tests, "faults": []}
+    if os.path.exists(args.out):
+        with open(args.out) as f:
+            results["faults"] = json.load(f)["faults"]
+    done = {r["id"] for r in results["faults"]}
+    for n, site in enumerate(every[: args.count], 1):
+        if site["id"] in done:
+            continue
+        with planted(ROOT, site):
+            built = sh(["cmake", "--build", BUILD]).returncode == 0
+            now = built and suite_fails(BUILD)
+        before = None
+        if built and not now:
+            with planted(old_root, site):
+                before = sh(["cmake", "--build", old_build]).returncode == 0 and suite_fails(old_build)
+        status = "stillborn" if not built else "killed" if now else "lost" if before else "survived"
+        results["faults"].append(dict(site, status=status))
+        print(f"[{n}/{args.count}] {status:9} {site['id']}", flush=True)
+        with open(args.out, "w") as f:
+            json.dump(results, f, indent=1)
+    sh(["cmake", "--build", BUILD])
+    counts = {k: sum(1 for r in results["faults"] if r["status"] == k)
+              for k in ("killed", "survived", "lost", "stillborn")}
+    print(json.dumps(counts))
+    for r in results["faults"]:
+        if r["status"] == "lost":
+            print(f"  caught only by the old suite: {r['id']}: {r['after'].strip()}")
+    return 1 if counts["lost"] else 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     sub = parser.add_subparsers(dest="command", required=True)
@@ -198,7 +292,15 @@ def main():
     c.add_argument("new", nargs="?")
     c.add_argument("--tests-from", default=os.path.join(ROOT, "build", "debug"),
                    help="a built tree whose tests count as the suite now (default build/debug)")
+    v = sub.add_parser("versus")
+    v.add_argument("old_tests")
+    v.add_argument("--count", type=int, default=300)
+    v.add_argument("--seed", type=int, default=1)
+    v.add_argument("--out", default=os.path.join(BUILD, "versus.json"))
     args = parser.parse_args()
+    if args.command == "versus":
+        os.makedirs(BUILD, exist_ok=True)
+        return versus(args)
     if args.command == "run":
         os.makedirs(BUILD, exist_ok=True)
         run(args)

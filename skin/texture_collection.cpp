@@ -32,6 +32,57 @@ int CompareNamesNoCase(const char* a, const char* b) {
     }
 }
 
+// The file name of material's diffuse bitmap, or the reason it has none.
+// A bitmap without a name is kept as an empty name, which no face matches
+// and which fails to load with a message of its own.
+bool DiffuseBitmapName(Mtl* material, const char** name, char* message, size_t size) {
+    Texmap* map = material->GetSubTexmap(ID_DI);
+    if (!map) {
+        std::snprintf(message, size, "No Bitmap in diffuse slot of material:%s", material->GetName().data());
+        return false;
+    }
+    if (map->ClassID() != bitmapTexClassID) {
+        std::snprintf(message, size, "Material %s is not a bitmap type", material->GetName().data());
+        return false;
+    }
+    const char* mapName = static_cast<BitmapTex*>(map)->GetMapName();
+    *name = mapName ? mapName : "";
+    return true;
+}
+
+// Keeps the first record of each file name, in order; the others are marked
+// with the index of that first record (the first ones with -1) and dropped.
+int32_t MergeByName(TextureRecord* array, int32_t n) {
+    std::unordered_map<std::string_view, int32_t> first;
+    for (int32_t i = 0; i < n; ++i) {
+        const auto found = first.emplace(array[i].fileName, i);
+        array[i].head.mergeIndex = found.second ? -1 : found.first->second;
+    }
+    int32_t kept = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        if (array[i].head.mergeIndex != -1) continue;
+        if (kept != i) array[kept] = std::move(array[i]);
+        ++kept;
+    }
+    return kept;
+}
+
+// A selection sort by CompareNamesNoCase: where names compare equal, the
+// order this sort leaves them in is the order the page is packed in.
+void SortByName(TextureRecord* array, int32_t n) {
+    for (int32_t i = 0; i + 1 < n; ++i) {
+        int32_t smallest = i;
+        for (int32_t j = i + 1; j < n; ++j) {
+            if (CompareNamesNoCase(array[j].fileName, array[smallest].fileName) < 0) smallest = j;
+        }
+        if (smallest != i) {
+            TextureRecord temporary = std::move(array[i]);
+            array[i] = std::move(array[smallest]);
+            array[smallest] = std::move(temporary);
+        }
+    }
+}
+
 }  // namespace
 
 // name must hold capacity bytes. 0, with name unchanged, when the new name and
@@ -137,41 +188,16 @@ int ModelExporter::CollectTextures(TextureRecord** records, int32_t* count, int3
                 }
             }
             if (!takes(used)) continue;
-            Texmap* map = used->GetSubTexmap(ID_DI);
-            if (!map) {
-                std::snprintf(message, sizeof message, "No Bitmap in diffuse slot of material:%s",
-                              used->GetName().data());
+            if (!DiffuseBitmapName(used, &array[filled].fileName, message, sizeof message)) {
                 LatchError(message, "Scene Error");
                 return 0;
             }
-            if (map->ClassID() != bitmapTexClassID) {
-                std::snprintf(message, sizeof message, "Material %s is not a bitmap type", used->GetName().data());
-                LatchError(message, "Scene Error");
-                return 0;
-            }
-            // A bitmap without a name is kept as an empty name, which no face
-            // matches and which fails to load with a message of its own.
-            const char* name = static_cast<BitmapTex*>(map)->GetMapName();
-            array[filled++].fileName = name ? name : "";
+            ++filled;
         }
     }
     int32_t n = filled;
 
-    if (merge) {
-        // Each record is marked with the first record of its name, -1 when it is that first one.
-        std::unordered_map<std::string_view, int32_t> first;
-        for (int32_t i = 0; i < n; ++i) {
-            const auto found = first.emplace(array[i].fileName, i);
-            array[i].head.mergeIndex = found.second ? -1 : found.first->second;
-        }
-        int32_t kept = 0;
-        for (int32_t i = 0; i < n; ++i) {
-            if (array[i].head.mergeIndex != -1) continue;
-            if (kept != i) array[kept] = std::move(array[i]);
-            ++kept;
-        }
-        n = kept;
-    }
+    if (merge) n = MergeByName(array, n);
 
     if (options & COLLECT_TIM_POSITION) {
         for (int32_t i = 0; i < n; ++i) {
@@ -187,19 +213,7 @@ int ModelExporter::CollectTextures(TextureRecord** records, int32_t* count, int3
         }
     }
 
-    if (options & COLLECT_SORT) {
-        for (int32_t i = 0; i + 1 < n; ++i) {
-            int32_t smallest = i;
-            for (int32_t j = i + 1; j < n; ++j) {
-                if (CompareNamesNoCase(array[j].fileName, array[smallest].fileName) < 0) smallest = j;
-            }
-            if (smallest != i) {
-                TextureRecord temporary = std::move(array[i]);
-                array[i] = std::move(array[smallest]);
-                array[smallest] = std::move(temporary);
-            }
-        }
-    }
+    if (options & COLLECT_SORT) SortByName(array, n);
 
     if (options & COLLECT_LOAD) {
         for (int32_t i = 0; i < n; ++i) {

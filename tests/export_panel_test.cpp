@@ -209,44 +209,6 @@ TEST_F(ExportPanelTest, OnlyScaleAndSkinNameSwitchTheAcceleratorsOffWhileFocused
     EXPECT_EQ(host->acceleratorSwitches, before + 4);
 }
 
-TEST_F(ExportPanelTest, MouseMessagesGoToTheHost) {
-    ASSERT_TRUE(user::MouseDown(Panel(), 10, 20));
-    ASSERT_TRUE(user::MouseMove(Panel(), 30, 40, true));
-    ASSERT_TRUE(user::MouseUp(Panel(), 31, 41));
-    std::vector<std::tuple<HWND, UINT, WPARAM, LPARAM>> seen;
-    for (const auto& m : host->mouseMessages) seen.emplace_back(m.window, m.message, m.wParam, m.lParam);
-    EXPECT_EQ(seen, (decltype(seen){{Panel(), WM_LBUTTONDOWN, 1, 20 << 16 | 10},
-                                    {Panel(), WM_MOUSEMOVE, 1, 40 << 16 | 30},
-                                    {Panel(), WM_LBUTTONUP, 0, 41 << 16 | 31}}));
-}
-
-TEST_F(ExportPanelTest, PaintingCopiesThePictureToTheTopLeftCorner) {
-    ASSERT_TRUE(user::Repaint(Panel()));
-    const standin::WindowSystemRecord& record = standin::Record();
-    ASSERT_EQ(record.bitmaps.size(), 1u);
-    const standin::BitmapLoad& picture = record.bitmaps[0];
-    EXPECT_EQ(picture.module, Module().instance());
-    EXPECT_EQ(picture.resourceId, IDB_PANEL);
-    EXPECT_EQ(picture.bitsPerPixel, 8);
-    EXPECT_FALSE(picture.deleted);
-
-    ASSERT_EQ(record.blits.size(), 1u);
-    const standin::BlitCall& blit = record.blits[0];
-    EXPECT_EQ(blit.destinationWindow, Panel());
-    EXPECT_EQ(blit.sourceBitmap, picture.handle);
-    EXPECT_EQ((std::vector<int>{blit.x, blit.y, blit.width, blit.height, blit.sourceX, blit.sourceY,
-                                blit.sourceBitmapWidth, blit.sourceBitmapHeight}),
-              (std::vector<int>{0, 0, 156, 224, 0, 0, 156, 224}));
-    EXPECT_EQ(blit.rop, DWORD{SRCCOPY});
-
-    // The paint ended, and its memory context went with its own bitmap back.
-    EXPECT_TRUE(record.paints.at(0).ended);
-    ASSERT_EQ(record.memoryDCs.size(), 1u);
-    EXPECT_EQ(record.memoryDCs[0].compatibleWith, record.paints[0].dc);
-    EXPECT_TRUE(record.memoryDCs[0].deleted);
-    EXPECT_TRUE(record.memoryDCs[0].stockSelectedWhenDeleted);
-}
-
 TEST_F(ExportPanelTest, TheAboutBoxClosesOnlyOnOk) {
     using Action = void (*)(HWND);
     const Action ok = [](HWND box) { user::ClickButton(box, IDOK); };

@@ -23,34 +23,6 @@ TEST(ErrorLatch, KeepsOnlyTheFirstReasonCutToItsFields) {
     EXPECT_EQ(std::string(engine.errorCaption), caption.substr(0, 511));
 }
 
-// A second release, and the destructor, must find nothing left to free.
-TEST(ExportBuffers, ReleaseEmptiesBuffersAndKeepsTheCounts) {
-    QuakeExportUtility utility;
-    utility.vertices = new ExportVertex[3]();
-    utility.faces = new ExportFace[2]();
-    utility.textures = new TextureRecord[4];
-    utility.skinBuffer = new uint8_t[12];
-    utility.skinIndexBuffer = new uint8_t[4];
-    utility.frameVertices = new ExportVertex[3]();
-    utility.frameFaces = new ExportFace[2]();
-    utility.vertexCount = 3;
-    utility.faceCount = 2;
-    utility.skinWidth = 4;
-    utility.ReleaseExportBuffers();
-    EXPECT_EQ(utility.vertices, nullptr);
-    EXPECT_EQ(utility.faces, nullptr);
-    EXPECT_EQ(utility.textures, nullptr);
-    EXPECT_EQ(utility.skinBuffer, nullptr);
-    EXPECT_EQ(utility.skinIndexBuffer, nullptr);
-    EXPECT_EQ(utility.frameVertices, nullptr);
-    EXPECT_EQ(utility.frameFaces, nullptr);
-    EXPECT_EQ(utility.vertexCount, 3);
-    EXPECT_EQ(utility.faceCount, 2);
-    EXPECT_EQ(utility.skinWidth, 4);
-    EXPECT_STREQ(utility.frameNames[0], "stand01");
-    utility.ReleaseExportBuffers();
-}
-
 TEST(FrameTable, HoldsThePlayerModelNamesInOrder) {
     QuakeExportUtility utility;
     ASSERT_EQ(utility.frameCount, 198);

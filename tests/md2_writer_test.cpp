@@ -182,20 +182,6 @@ TEST_F(Md2WriterTest, ANewFileWithTheDefaultRangeCapturesEachFrameOnce) {
     EXPECT_EQ(quad.quad->evaluations, 2 * 198);
 }
 
-TEST_F(Md2WriterTest, OutputNameIsCutAtTheFirstDot) {
-    ASSERT_EQ(utility.SaveModel(PathOf("model.old.md2"), 0, 0, 0, 1.0f), 1);
-    EXPECT_STREQ(path, (dir / "model.md2").c_str());
-    std::filesystem::create_directory(dir / "my.models");
-    ASSERT_EQ(utility.SaveModel(PathOf("my.models/tris"), 0, 0, 0, 1.0f), 1);
-    EXPECT_TRUE(FileExists(dir / "my.md2"));
-    EXPECT_FALSE(FileExists(dir / "my.models/tris.md2"));
-
-    std::memset(path, 'a', kPathBufferSize - 3);
-    path[kPathBufferSize - 3] = '\0';
-    EXPECT_EQ(utility.SaveModel(path, 0, 0, 0, 1.0f), 0);
-    EXPECT_EQ(std::strlen(path), static_cast<size_t>(kPathBufferSize - 3)) << "the name too long for .md2 is kept";
-}
-
 TEST_F(Md2WriterTest, RefusedSavesLeaveNoNewFileBehind) {
     const Refusal cases[] = {
         {"end at the list's end", [](QuakeExportUtility& u, standin::SceneNode&) { u.frameCount = 64; }, 60, 64, 0,

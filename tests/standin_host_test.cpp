@@ -1,6 +1,5 @@
 // The stand-in host through the SDK surface, where collection and capture do
-// not already try it: lists, key sampling, conversions, modifier stacks, the
-// live host and its observers.
+// not already try it: key sampling and conversions.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,10 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/file_access.h"
-#include "standin/host/host_files.h"
 #include "standin/host/json_scene_loader.h"
-#include "support/scratch_folder.h"
 
 namespace {
 
@@ -21,13 +17,6 @@ using standin::Scene;
 using standin::SceneNode;
 using standin::SceneTriObject;
 using standin::StandinHost;
-
-const std::string kScenes = std::string(VORN_TEST_DATA_DIR) + "/scenes";
-
-void Load(Scene& scene, const std::string& file) {
-    std::string error;
-    ASSERT_TRUE(standin::LoadJsonScene(kScenes + "/" + file, scene, error)) << error;
-}
 
 uint32_t Bits(float f) {
     uint32_t u;
@@ -40,35 +29,6 @@ Mesh& EvaluatedMesh(INode* node, TimeValue t) {
     auto* tri = dynamic_cast<TriObject*>(obj);
     EXPECT_NE(tri, nullptr);
     return tri->GetMesh();
-}
-
-// What collection and capture do not ask: children and sub-materials outside
-// their lists, and maps outside the diffuse slot.
-TEST(StandinHost, AnswersNothingOutsideItsLists) {
-    Scene scene;
-    Load(scene, "tree.json");
-    StandinHost host(&scene);
-    INode* root = host.GetRootNode();
-    ASSERT_NE(root, nullptr);
-    EXPECT_STREQ(root->GetName(), "Scene Root");
-    ASSERT_EQ(root->NumberOfChildren(), 3);
-    EXPECT_EQ(root->GetChildNode(3), nullptr);
-    EXPECT_EQ(root->GetChildNode(-1), nullptr);
-
-    Scene materials;
-    Load(materials, "materials.json");  // Multi [Wood, empty, Stone], Wood, Noise, Stone, Plain
-    Mtl* multi = materials.materials[0].get();
-    EXPECT_STREQ(multi->GetName().data(), "Multi");
-    ASSERT_EQ(multi->NumSubMtls(), 3);
-    EXPECT_EQ(multi->GetSubMtl(3), nullptr);
-    EXPECT_EQ(multi->GetSubMtl(-1), nullptr);
-    Texmap* wood = materials.materials[1]->GetSubTexmap(ID_DI);
-    ASSERT_NE(wood, nullptr);
-    EXPECT_EQ(std::string(static_cast<BitmapTex*>(wood)->GetMapName()), kScenes + "/wood.bmp");
-    EXPECT_EQ(materials.materials[1]->GetSubTexmap(0), nullptr);
-    Texmap* noise = materials.materials[2]->GetSubTexmap(ID_DI);
-    ASSERT_NE(noise, nullptr);
-    EXPECT_EQ(noise->ClassID(), Class_ID(0x1234, 0));
 }
 
 // Keys at frames 0, 3 and 6 (the last as the one before), given out of order.
@@ -146,67 +106,6 @@ TEST(StandinHost, AConvertingObjectCreatesWhatTheCallerReleases) {
     EXPECT_EQ(obj->CanConvertToType(Class_ID(1, 2)), 0);
     EXPECT_EQ(obj->ConvertToType(480, triObjectClassID), obj);
     EXPECT_EQ(SceneTriObject::liveConversions, 0);
-}
-
-TEST(StandinHost, GivesTheModifierStackOfNodesThatHaveOne) {
-    Scene scene;
-    Load(scene, "flags.json");
-    auto* stack = dynamic_cast<IDerivedObject*>(scene.root->GetChildNode(0)->GetObjectRef());
-    ASSERT_NE(stack, nullptr);
-    EXPECT_EQ(stack->SuperClassID(), GEN_DERIVOB_CLASS_ID);
-    ASSERT_EQ(stack->NumModifiers(), 4);
-    EXPECT_EQ(stack->GetModifier(4), nullptr);
-    EXPECT_EQ(stack->GetModContext(-1), nullptr);
-
-    Scene plain;
-    Load(plain, "example.json");
-    Object* base = plain.root->GetChildNode(0)->GetObjectRef();
-    ASSERT_NE(base, nullptr);
-    EXPECT_EQ(base->SuperClassID(), 16u);
-}
-
-TEST(StandinHost, ASubtreeAttachedLaterTakesTheTreesTicks) {
-    Scene scene;
-    scene.SetTicksPerFrame(10);
-    auto parent = std::make_unique<SceneNode>();
-    parent->AddChild(std::make_unique<SceneNode>());  // built at the default ticks
-    SceneNode* attached = scene.root->AddChild(std::move(parent));
-    EXPECT_EQ(attached->ticksPerFrame, 10);
-    EXPECT_EQ(attached->children[0]->ticksPerFrame, 10);
-}
-
-TEST(StandinHost, TheLatestLiveHostAnswersWhateverOrderHostsGoIn) {
-    Scene a, b, c;
-    a.ticksPerFrame = 1;
-    b.ticksPerFrame = 2;
-    c.ticksPerFrame = 3;
-    auto first = std::make_unique<StandinHost>(&a);
-    auto second = std::make_unique<StandinHost>(&b);
-    auto third = std::make_unique<StandinHost>(&c);
-    EXPECT_EQ(GetTicksPerFrame(), 3);
-    second.reset();  // out of order
-    EXPECT_EQ(GetTicksPerFrame(), 3);
-    third.reset();
-    EXPECT_EQ(StandinHost::Active(), first.get());
-    EXPECT_EQ(GetTicksPerFrame(), 1);
-    first.reset();
-    EXPECT_EQ(GetTicksPerFrame(), standin::kDefaultTicksPerFrame);
-}
-
-// What a command follows an export's progress by: the transforms asked for.
-TEST(StandinHost, TellsItsObserverWhatThePluginAsks) {
-    SKIP_WITHOUT_DRIVE_MAPPING();
-    Scene scene;
-    Load(scene, "example.json");
-    INode* box = scene.root->GetChildNode(0);
-    StandinHost host(&scene);
-    std::vector<std::pair<INode*, TimeValue>> asked;
-    host.transformObserver = [&asked](INode* node, TimeValue t) { asked.push_back({node, t}); };
-    box->EvalWorldState(160);
-    box->GetObjectTM(320);
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].first, box);
-    EXPECT_EQ(asked[0].second, 320);
 }
 
 }  // namespace

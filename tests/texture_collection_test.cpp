@@ -179,30 +179,6 @@ TEST(TextureCollection, FailuresLatchAReasonNamingTheCulprit) {
     }
 }
 
-TEST(ReplaceExtension, CutsAtTheFirstDotAnywhere) {
-    const struct {
-        const char* name;
-        size_t capacity;
-        int result;
-        const char* after;
-    } cases[] = {
-        {"wall.bmp", 32, 1, "wall.tim"},
-        {"wall", 32, 1, "wall.tim"},
-        {"wall.", 32, 1, "wall.tim"},
-        {"C:\\my.maps\\wall.bmp", 32, 1, "C:\\my.tim"},
-        {"wall.bmp", 9, 1, "wall.tim"},  // exactly fits with its zero
-        {"wall.bmp", 8, 0, "wall.bmp"},  // would not: unchanged
-        {"", 5, 1, ".tim"},
-    };
-    for (const auto& k : cases) {
-        char buffer[64];
-        std::strcpy(buffer, k.name);
-        EXPECT_EQ(ModelExporter::ReplaceExtension(buffer, k.capacity, "tim"), k.result) << k.name;
-        EXPECT_STREQ(buffer, k.after) << k.name;
-    }
-    EXPECT_EQ(ModelExporter::ReplaceExtension(nullptr, 8, "tim"), 0);
-}
-
 TEST(TextureCollection, TimPositionGivesPageAndPlacement) {
     SKIP_WITHOUT_DRIVE_MAPPING();
     const std::string dir = ScratchDir();

@@ -155,6 +155,9 @@ private:
     bool ReadString(const Json& v, const std::string& path, std::string& out);
     bool ReadArray(const Json& v, const std::string& path, size_t count, const char* what);
     bool ReadPoint(const Json& v, const std::string& path, size_t minCount, size_t maxCount, Point3& out);
+    // The array under key of v, if there is one, as points of minCount to maxCount numbers.
+    bool ReadPoints(const Json& v, const std::string& path, const char* key, size_t minCount, size_t maxCount,
+                    const char* what, std::vector<Point3>& out);
     bool ReadRows(const Json& v, const std::string& path, Matrix3& out);
     bool ReadIndex(const Json& v, const std::string& path, size_t limit, const std::string& what,
                    const std::string& limitText, size_t& out);
@@ -491,17 +494,23 @@ bool SceneReader::ReadObject(const Json& v, const std::string& path, SceneNode& 
     return true;
 }
 
+bool SceneReader::ReadPoints(const Json& v, const std::string& path, const char* key, size_t minCount,
+                             size_t maxCount, const char* what, std::vector<Point3>& out) {
+    const Json* list = Find(v, key);
+    if (!list) return true;
+    const std::string p = Key(path, key);
+    if (!ReadArray(*list, p, 0, what)) return false;
+    out.resize(list->size());
+    for (size_t i = 0; i < list->size(); ++i) {
+        if (QuickPoint((*list)[i], minCount, maxCount, out[i])) continue;
+        if (!ReadPoint((*list)[i], Index(p, i), minCount, maxCount, out[i])) return false;
+    }
+    return true;
+}
+
 bool SceneReader::ReadMesh(const Json& v, const std::string& path, Mesh& mesh) {
     if (!CheckKeys(v, path, {"vertices", "faces", "tverts", "tfaces", "cverts", "cfaces"})) return false;
-    if (const Json* verts = Find(v, "vertices")) {
-        const std::string p = Key(path, "vertices");
-        if (!ReadArray(*verts, p, 0, "an array of [x, y, z]")) return false;
-        mesh.verts.resize(verts->size());
-        for (size_t i = 0; i < verts->size(); ++i) {
-            if (QuickPoint((*verts)[i], 3, 3, mesh.verts[i])) continue;
-            if (!ReadPoint((*verts)[i], Index(p, i), 3, 3, mesh.verts[i])) return false;
-        }
-    }
+    if (!ReadPoints(v, path, "vertices", 3, 3, "an array of [x, y, z]", mesh.verts)) return false;
     if (const Json* faces = Find(v, "faces")) {
         const std::string p = Key(path, "faces");
         if (!ReadArray(*faces, p, 0, "an array of faces")) return false;
@@ -511,24 +520,9 @@ bool SceneReader::ReadMesh(const Json& v, const std::string& path, Mesh& mesh) {
             if (!ReadFace((*faces)[i], Index(p, i), mesh.verts.size(), mesh.faces[i])) return false;
         }
     }
-    if (const Json* tverts = Find(v, "tverts")) {
-        const std::string p = Key(path, "tverts");
-        if (!ReadArray(*tverts, p, 0, "an array of [u, v] or [u, v, w]")) return false;
-        mesh.tVerts.resize(tverts->size());
-        for (size_t i = 0; i < tverts->size(); ++i) {
-            if (QuickPoint((*tverts)[i], 2, 3, mesh.tVerts[i])) continue;
-            if (!ReadPoint((*tverts)[i], Index(p, i), 2, 3, mesh.tVerts[i])) return false;
-        }
-    }
-    if (const Json* cverts = Find(v, "cverts")) {
-        const std::string p = Key(path, "cverts");
-        if (!ReadArray(*cverts, p, 0, "an array of [r, g, b]")) return false;
-        mesh.vertCol.resize(cverts->size());
-        for (size_t i = 0; i < cverts->size(); ++i) {
-            if (QuickPoint((*cverts)[i], 3, 3, mesh.vertCol[i])) continue;
-            if (!ReadPoint((*cverts)[i], Index(p, i), 3, 3, mesh.vertCol[i])) return false;
-        }
-    }
+    if (!ReadPoints(v, path, "tverts", 2, 3, "an array of [u, v] or [u, v, w]", mesh.tVerts) ||
+        !ReadPoints(v, path, "cverts", 3, 3, "an array of [r, g, b]", mesh.vertCol))
+        return false;
     return ReadCornerFaces(v, path, "tverts", "tfaces", "texture", mesh.tVerts.size(), mesh.faces.size(),
                            mesh.tvFace) &&
            ReadCornerFaces(v, path, "cverts", "cfaces", "colour", mesh.vertCol.size(), mesh.faces.size(),
