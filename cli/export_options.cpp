@@ -324,8 +324,9 @@ std::string HelpText() {
         "  0  the export ran to its end (warnings allowed); --list-frames,\n"
         "     --list-nodes, --help, --version\n"
         "  1  the export failed: the plug-in showed a message box (the panel's \"Last\n"
-        "     frame must be greater than first frame\" included), or --frames could\n"
-        "     not be imported or imported no frames\n"
+        "     frame must be greater than first frame\" included), --frames could\n"
+        "     not be imported or imported no frames, or the written model has errors\n"
+        "     by md2info's checker (it stays written)\n"
         "  2  a usage error, a scene file that cannot be loaded (the reason follows\n"
         "     its name; a fault inside the asset-import library included), or a\n"
         "     plug-in module that cannot be found or loaded\n";

@@ -306,6 +306,24 @@ bool CheckPluginName(const std::string& what, const std::string& name, const cha
     return true;
 }
 
+// The plug-in's name for a file: name up to its first "." (anywhere in it).
+std::string CutAtFirstDot(const std::string& name) { return name.substr(0, name.find('.')); }
+
+// -o must name a model file: a folder, or a name that the plug-in's cut at
+// the first "." leaves without a file part, would give a hidden ".md2".
+bool CheckModelIsAFile(const std::string& output, std::string& error) {
+    std::string folder = output;
+    while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    if (folder.size() < output.size() || IsDirectory(standin::MapHostPath(output.c_str()))) {
+        error = "-o " + output + ": a folder; name the model file in it, such as " + folder + "/model.md2";
+        return false;
+    }
+    const std::string cut = CutAtFirstDot(output);
+    if (!cut.empty() && cut.back() != '/' && cut.back() != '\\') return true;
+    error = "-o " + output + ": the plug-in ends a file name at its first \".\", which leaves no file name here";
+    return false;
+}
+
 // Outputs into a folder that does not exist fail; say why before the plug-in does.
 void WarnAboutMissingFolder(const std::string& what, const std::string& localPath) {
     const std::string folder = FolderOf(localPath);
@@ -429,16 +447,27 @@ void ListWrittenFiles(const PluginReport& report, const std::vector<std::string>
     }
 }
 
-// md2check's findings on the written model, as warnings: the export stands.
-void CheckWrittenModel(const std::string& path) {
+// md2check's findings on the written model. The file stays as the plug-in
+// wrote it, but one that md2info calls an error (Quake II would refuse or
+// misread it) fails the export; false then.
+bool CheckWrittenModel(const std::string& path) {
     std::vector<uint8_t> bytes;
     std::string reason;
     if (!md2check::ReadModelFile(path, bytes, reason)) {
         Warn("cannot check the model: " + reason);
-        return;
+        return true;
     }
     const md2check::Md2Report report = md2check::CheckMd2Model(bytes.data(), bytes.size());
-    for (const md2check::Finding& f : report.findings) Warn(ForDisplay(path) + ": " + f.where + ": " + f.message);
+    for (const md2check::Finding& f : report.findings) {
+        const std::string finding = ForDisplay(path) + ": " + f.where + ": " + f.message;
+        if (f.severity == md2check::Severity::Error) Complain("error: " + finding);
+        else Warn(finding);
+    }
+    if (report.Passed()) return true;
+    const int errors = report.ErrorCount();
+    Complain(ForDisplay(path) + " is written, but Quake II cannot use it: " + std::to_string(errors) +
+             (errors == 1 ? " error" : " errors") + " above, as md2info reports them");
+    return false;
 }
 
 // --- The run ---------------------------------------------------------------------------
@@ -461,6 +490,7 @@ bool PrepareNames(const ExportOptions& options, PluginNames& names, std::string&
     names.model = standin::MapHostPath(IntendedFileName(names.output, ".md2").c_str());
     if (options.listFrames || options.listNodes) return true;
     if (!CheckPluginName("the model", names.output, ".md2", MAX_PATH, error) ||
+        !CheckModelIsAFile(names.output, error) ||
         !CheckPluginName("the skin name", names.skinName, ".bmp", kPanelTextCapacity, error))
         return false;
     WarnAboutMissingFolder("the model", names.model);
@@ -490,6 +520,28 @@ void WarnAboutCutNames(const PluginReport& report, const PluginNames& names) {
              Quoted(file.hostPath));
         if (what == "the skin name") break;  // both skins are cut alike
     }
+}
+
+// The detail of a failed export. The plug-in keeps only the first reason it
+// noted, and a listing or BMP skin that failed earlier (a full disk fails them
+// all) takes the place of the file whose failure stopped the export: that file
+// is named then.
+void ExplainFailure(const std::vector<ShownMessage>& shown, const PluginReport& report, const PluginNames& names) {
+    if (!report.reasonSet) return;
+    const std::string detail = report.caption + ": " + report.text;
+    std::string stopped;
+    for (const ShownMessage& m : shown) {
+        if (StartsWith(m.text, "Cannot save model")) stopped = CutAtFirstDot(names.output) + ".md2";
+        if (StartsWith(m.text, "Cannot save PCX image")) stopped = CutAtFirstDot(names.skinName) + ".pcx";
+    }
+    const std::string bmp = CutAtFirstDot(names.skinName) + ".bmp";
+    const bool bystander =
+        report.text.find("tris.asc") != std::string::npos || report.text.find(bmp) != std::string::npos;
+    if (stopped.empty() || !bystander || report.text.find(stopped) != std::string::npos) {
+        Complain("detail: " + detail);
+        return;
+    }
+    Complain("detail: " + stopped + " was not written; the first problem the plug-in noted was " + detail);
 }
 
 // Everything from the open panel on: the frame list, the fields, "Save md2".
@@ -549,7 +601,7 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
     if (!model) model = report.Find(kReportUpdatedModel);
     bool failed = !shown.empty();
     if (failed) {
-        if (report.reasonSet) Complain("detail: " + report.caption + ": " + report.text);
+        ExplainFailure(shown, report, names);
         // The scene's reader saw what the plug-in's fixed messages do not say.
         const bool placementOrNothing = std::any_of(shown.begin(), shown.end(), [](const ShownMessage& m) {
             return m.caption == "Buffer to small" || m.text.rfind("Nothing to save", 0) == 0;
@@ -569,7 +621,7 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
 
     WarnAboutCutNames(report, names);
     if (!options.quiet) ListWrittenFiles(report, list, start, end);
-    if (!failed) CheckWrittenModel(model->localPath);
+    if (!failed && !CheckWrittenModel(model->localPath)) failed = true;
     return failed ? kExitFailed : kExitExported;
 }
 

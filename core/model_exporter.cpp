@@ -1,10 +1,13 @@
 #include "core/model_exporter.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "core/output_name.h"
+#include "platform/file_access.h"
 
 NodeMesh::~NodeMesh() {
     if (created_) created_->DeleteThis();
@@ -38,4 +41,10 @@ void ModelExporter::LatchError(const char* text, const char* caption) {
     CopyCut(errorText, sizeof errorText, text);
     CopyCut(errorCaption, sizeof errorCaption, caption);
     errorSet = 1;
+}
+
+void ModelExporter::LatchFileFailure(const char* format, const char* path) {
+    char what[kErrorTextSize];
+    std::snprintf(what, sizeof what, format, path ? path : "");
+    LatchError((std::string(what) + ": " + HostFileError()).c_str(), "File Error");
 }

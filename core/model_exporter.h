@@ -90,6 +90,9 @@ public:
     // Keeps the first reason only: later calls do nothing. Text is cut to 255
     // characters, the caption to 511.
     void LatchError(const char* text, const char* caption);
+    // Latches a failed file, caption "File Error": format with its %s the
+    // path, then the system's reason from the file door.
+    void LatchFileFailure(const char* format, const char* path);
 
     // --- Node collection ----------------------------------------------------
     // Lists, in pre-order, the nodes that have every property in bits. 0 only

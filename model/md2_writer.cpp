@@ -2,9 +2,11 @@
 // range of frames rewritten in an existing model of the same counts.
 //
 // Every section is built in memory before the file is touched, so a capture that
-// fails, or a mesh whose counts changed, never leaves a half-written frame: an
-// existing file stays as it was, and a new file this save created is removed.
+// fails, or a mesh whose counts changed, never leaves a half-written frame. The
+// file door (platform/file_access.h) does the rest: a model is replaced whole
+// or not at all, and an update reads, checks and rewrites it under a lock.
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -105,13 +107,16 @@ bool WriteAll(std::FILE* file, const std::vector<uint8_t>& bytes) {
 
 bool FitsShort(int32_t v) { return v >= -32768 && v <= 32767; }
 
-// Writes a complete new model file from the utility's state; out is left
-// holding the file's bytes (cleared first).
-int WriteModelFile(QuakeExportUtility& u, char* path, float scale, std::vector<uint8_t>& out) {
-    if (!FormOutputName(path, kPathBufferSize, ".md2")) {
-        u.engine.LatchError("Model file name too long for its extension", kFileError);
-        return 0;
-    }
+// Ends a file opened for writing, replacing the model at path with it; 0, the
+// model as it was, when a write, the flush or the rename failed.
+int FinishModelFile(ModelExporter& engine, std::FILE* file, const char* path) {
+    if (CloseWrittenFile(file)) return 1;
+    engine.LatchFileFailure("Could not write the model file %s", path);
+    return 0;
+}
+
+// A complete new model file from the utility's state, in out (cleared first).
+int BuildModelFile(QuakeExportUtility& u, float scale, std::vector<uint8_t>& out) {
     const int32_t V = u.vertexCount;
     const int32_t T = u.faceCount;
     const int32_t F = u.frameCount;
@@ -197,21 +202,170 @@ int WriteModelFile(QuakeExportUtility& u, char* path, float scale, std::vector<u
     u.frameVertices = nullptr;
     delete[] u.frameFaces;
     u.frameFaces = nullptr;
+    return 1;
+}
 
+// The header's account of the file, checked against its size: a model cut
+// short or with offsets past its end is damaged, and an update would rewrite
+// frames that are not there. Null when it is whole, else what is wrong.
+const char* DamageOf(const uint8_t* header, int64_t fileSize, int32_t vertexCount, char* what, size_t size) {
+    static constexpr struct {
+        Md2HeaderField field;
+        const char* name;
+    } kOffsets[] = {{MD2_OFS_SKINS, "skin"},     {MD2_OFS_ST, "texture coordinate"}, {MD2_OFS_TRIS, "triangle"},
+                    {MD2_OFS_FRAMES, "frame"},   {MD2_OFS_GLCMDS, "GL command"},     {MD2_OFS_END, "end"}};
+    for (const auto& offset : kOffsets) {
+        const int32_t at = GetI32(header + offset.field);
+        if (at < 0 || at > fileSize) {
+            std::snprintf(what, size, "its %s offset %d lies outside the file of %lld bytes", offset.name, at,
+                          static_cast<long long>(fileSize));
+            return what;
+        }
+    }
+    const int64_t frameSize = Md2FrameSize(vertexCount);
+    if (GetI32(header + MD2_FRAME_SIZE) != frameSize) {
+        std::snprintf(what, size, "its frame size %d is not that of %d vertices, %lld",
+                      GetI32(header + MD2_FRAME_SIZE), vertexCount, static_cast<long long>(frameSize));
+        return what;
+    }
+    const int32_t ofsFrames = GetI32(header + MD2_OFS_FRAMES);
+    const int64_t framesEnd = ofsFrames + GetI32(header + MD2_NUM_FRAMES) * frameSize;
+    if (ofsFrames < kMd2HeaderSize || framesEnd > fileSize) {
+        std::snprintf(what, size, "its frame section, bytes %d to %lld, is cut by the end of the file at %lld",
+                      ofsFrames, static_cast<long long>(framesEnd), static_cast<long long>(fileSize));
+        return what;
+    }
+    return nullptr;
+}
+
+void LatchDamage(ModelExporter& engine, const char* path, const char* what) {
+    char text[ModelExporter::kErrorTextSize];
+    std::snprintf(text, sizeof text,
+                  "Existing model %s is damaged: %s. Remove it, or choose another name, to write a new model", path,
+                  what);
+    engine.LatchError(text, kFileError);
+}
+
+// Writes a complete new model file from the utility's state; out is left
+// holding the file's bytes (cleared first).
+int WriteModelFile(QuakeExportUtility& u, char* path, float scale, std::vector<uint8_t>& out) {
+    if (!FormOutputName(path, kPathBufferSize, ".md2")) {
+        u.engine.LatchError("Model file name too long for its extension", kFileError);
+        return 0;
+    }
+    if (!BuildModelFile(u, scale, out)) return 0;
     std::FILE* file = OpenHostFile(path, "wb");
     if (!file) {
+        u.engine.LatchFileFailure("Could not open %s for writing", path);
+        return 0;
+    }
+    WriteAll(file, out);
+    return FinishModelFile(u.engine, file, path);
+}
+
+void ReleaseFrameCapture(QuakeExportUtility& u) {
+    delete[] u.frameVertices;
+    u.frameVertices = nullptr;
+    delete[] u.frameFaces;
+    u.frameFaces = nullptr;
+}
+
+// Writes a new model at path, the range as SaveModel asks; -1 when a model
+// has appeared there meanwhile.
+int CreateModel(QuakeExportUtility& u, const char* path, int32_t startIndex, int32_t endIndex, uint32_t firstFrame,
+                float scale) {
+    std::vector<uint8_t> bytes;
+    if (!BuildModelFile(u, scale, bytes)) return 0;
+    // The new file holds scene frame j at slot j, captured at FrameTime(0, j, 0).
+    // A slot of the range whose time is one of those gets the same capture,
+    // so its bytes are taken from there, under the slot's own name. When the
+    // range starts at the scene frame of its own index (the panel's default),
+    // every slot holds already what the range would write there.
+    if (firstFrame != static_cast<uint32_t>(startIndex)) {
+        const int64_t frameSize = Md2FrameSize(u.vertexCount);
+        const int64_t ofsFrames = GetI32(bytes.data() + MD2_OFS_FRAMES);
+        std::vector<uint8_t> frames;
+        frames.reserve(static_cast<size_t>((endIndex - startIndex + 1) * frameSize));
+        for (int32_t i = startIndex; i <= endIndex; ++i) {
+            const TimeValue t = FrameTime(firstFrame, i, startIndex);
+            const uint32_t j = firstFrame + static_cast<uint32_t>(i) - static_cast<uint32_t>(startIndex);
+            if (j < static_cast<uint32_t>(u.frameCount) && FrameTime(0, static_cast<int32_t>(j), 0) == t) {
+                const uint8_t* frame = bytes.data() + ofsFrames + j * frameSize;
+                const size_t at = frames.size();
+                frames.insert(frames.end(), frame, frame + frameSize);
+                StoreFrameName(frames.data() + at + kFrameNameOffset, u.frameNames[i]);
+                continue;
+            }
+            if (!u.EncodeFrame(t, u.frameNames[i], scale, frames)) {
+                ReleaseFrameCapture(u);
+                return 0;
+            }
+        }
+        ReleaseFrameCapture(u);
+        std::copy(frames.begin(), frames.end(), bytes.begin() + ofsFrames + startIndex * frameSize);
+    }
+    std::FILE* file = OpenHostFile(path, "wbx");
+    if (!file) {
+        if (errno == EEXIST) return -1;
+        u.engine.LatchFileFailure("Could not open %s for writing", path);
+        return 0;
+    }
+    WriteAll(file, bytes);
+    return FinishModelFile(u.engine, file, path);
+}
+
+// Rewrites the range in the copy of an existing model that file holds, and
+// puts it in the model's place.
+int UpdateModel(QuakeExportUtility& u, std::FILE* file, const char* path, int32_t startIndex, int32_t endIndex,
+                uint32_t firstFrame, float scale) {
+    auto giveUp = [&]() {
+        DropWrittenFile(file);
+        ReleaseFrameCapture(u);
+        return 0;
+    };
+    uint8_t header[kMd2HeaderSize];
+    std::fseek(file, 0, SEEK_END);
+    const long fileSize = std::ftell(file);
+    std::rewind(file);
+    if (fileSize < 0 || std::fread(header, 1, sizeof header, file) != sizeof header) {
+        char what[64];
+        std::snprintf(what, sizeof what, "it is shorter than its %d-byte header (%ld bytes)", kMd2HeaderSize,
+                      fileSize);
+        LatchDamage(u.engine, path, what);
+        return giveUp();
+    }
+    if (GetI32(header + MD2_NUM_TRIS) != u.faceCount || GetI32(header + MD2_NUM_XYZ) != u.vertexCount ||
+        GetI32(header + MD2_NUM_FRAMES) != u.frameCount) {
         char text[ModelExporter::kErrorTextSize];
-        std::snprintf(text, sizeof text, "Could not open %s for writing", path);
+        std::snprintf(text, sizeof text,
+                      "Existing model has %d triangles, %d vertices and %d frames; the export has %d, %d and %d",
+                      GetI32(header + MD2_NUM_TRIS), GetI32(header + MD2_NUM_XYZ),
+                      GetI32(header + MD2_NUM_FRAMES), u.faceCount, u.vertexCount, u.frameCount);
         u.engine.LatchError(text, kFileError);
+        return giveUp();
+    }
+    // The range is rewritten only inside a frame section the file holds whole.
+    char what[ModelExporter::kErrorTextSize];
+    if (const char* damage = DamageOf(header, fileSize, u.vertexCount, what, sizeof what)) {
+        LatchDamage(u.engine, path, damage);
+        return giveUp();
+    }
+
+    const int64_t frameSize = Md2FrameSize(u.vertexCount);
+    const int64_t first = static_cast<int64_t>(GetI32(header + MD2_OFS_FRAMES)) + startIndex * frameSize;
+    std::vector<uint8_t> frames;
+    frames.reserve(static_cast<size_t>((endIndex - startIndex + 1) * frameSize));
+    for (int32_t i = startIndex; i <= endIndex; ++i) {
+        if (!u.EncodeFrame(FrameTime(firstFrame, i, startIndex), u.frameNames[i], scale, frames)) return giveUp();
+    }
+    ReleaseFrameCapture(u);
+    if (std::fseek(file, static_cast<long>(first), SEEK_SET) != 0) {
+        u.engine.LatchFileFailure("Could not reach the frames of the model %s", path);
+        DropWrittenFile(file);
         return 0;
     }
-    const bool written = WriteAll(file, out);
-    if (std::fclose(file) != 0 || !written) {
-        RemoveHostFile(path);
-        u.engine.LatchError("Could not write the whole model file", kFileError);
-        return 0;
-    }
-    return 1;
+    WriteAll(file, frames);
+    return FinishModelFile(u.engine, file, path);
 }
 
 }  // namespace
@@ -325,100 +479,20 @@ int QuakeExportUtility::SaveModel(char* path, int32_t startIndex, int32_t endInd
         return 0;
     }
 
-    bool created = false;
-    // The bytes of a file this save created: its frames are reused below.
-    std::vector<uint8_t> newFile;
-    std::FILE* file = OpenHostFile(path, "r+b");
-    modelUpdated = file ? 1 : 0;
-    if (!file) {
-        if (!WriteModelFile(*this, path, scale, newFile)) return 0;
-        created = true;
-        file = OpenHostFile(path, "r+b");
-        if (!file) {
-            RemoveHostFile(path);
-            engine.LatchError("Could not open the new model file again to write its frames", kFileError);
+    // The model is updated when it exists, else written anew; should another
+    // export write it between the two tries, its model is updated.
+    for (int tries = 0; tries < 3; ++tries) {
+        std::FILE* file = OpenHostFile(path, "r+b");
+        modelUpdated = file ? 1 : 0;
+        if (file) return UpdateModel(*this, file, path, startIndex, endIndex, firstFrame, scale);
+        if (errno != ENOENT) {
+            engine.LatchFileFailure("Could not open the model %s to update it", path);
             return 0;
         }
+        const int created = CreateModel(*this, path, startIndex, endIndex, firstFrame, scale);
+        if (created >= 0) return created;
     }
-    auto giveUp = [&](int result) {
-        std::fclose(file);
-        if (created) RemoveHostFile(path);
-        delete[] frameVertices;
-        frameVertices = nullptr;
-        delete[] frameFaces;
-        frameFaces = nullptr;
-        return result;
-    };
-
-    uint8_t header[kMd2HeaderSize];
-    if (std::fread(header, 1, sizeof header, file) != sizeof header) {
-        engine.LatchError("Existing model file is shorter than its header", kFileError);
-        return giveUp(0);
-    }
-    if (GetI32(header + MD2_NUM_TRIS) != faceCount || GetI32(header + MD2_NUM_XYZ) != vertexCount ||
-        GetI32(header + MD2_NUM_FRAMES) != frameCount) {
-        char text[ModelExporter::kErrorTextSize];
-        std::snprintf(text, sizeof text,
-                      "Existing model has %d triangles, %d vertices and %d frames; the export has %d, %d and %d",
-                      GetI32(header + MD2_NUM_TRIS), GetI32(header + MD2_NUM_XYZ),
-                      GetI32(header + MD2_NUM_FRAMES), faceCount, vertexCount, frameCount);
-        engine.LatchError(text, kFileError);
-        return giveUp(0);
-    }
-
-    // The range must lie inside the file as it stands: a damaged frame offset
-    // must not make the update write elsewhere.
-    const int64_t frameSize = Md2FrameSize(vertexCount);
-    const int64_t first = static_cast<int64_t>(GetI32(header + MD2_OFS_FRAMES)) + startIndex * frameSize;
-    const int64_t last = first + (static_cast<int64_t>(endIndex) - startIndex + 1) * frameSize;
-    std::fseek(file, 0, SEEK_END);
-    const long fileSize = std::ftell(file);
-    if (GetI32(header + MD2_OFS_FRAMES) < kMd2HeaderSize || fileSize < 0 || last > fileSize) {
-        engine.LatchError("Existing model's frame section lies outside the file", kFileError);
-        return giveUp(0);
-    }
-
-    // A new file holds scene frame j at slot j, captured at FrameTime(0, j, 0).
-    // A slot of the range whose time is one of those gets the same capture,
-    // so its bytes are taken from there, under the slot's own name. When the
-    // range starts at the scene frame of its own index (the panel's default),
-    // every slot holds already what the update would write there.
-    if (created && firstFrame == static_cast<uint32_t>(startIndex)) {
-        if (std::fclose(file) != 0) {
-            RemoveHostFile(path);
-            engine.LatchError("Could not write the model's frames", kFileError);
-            return 0;
-        }
-        return 1;
-    }
-    const int64_t newFrames = created ? GetI32(newFile.data() + MD2_OFS_FRAMES) : 0;
-    std::vector<uint8_t> frames;
-    frames.reserve(static_cast<size_t>(last - first));
-    for (int32_t i = startIndex; i <= endIndex; ++i) {
-        const TimeValue t = FrameTime(firstFrame, i, startIndex);
-        const uint32_t j = firstFrame + static_cast<uint32_t>(i) - static_cast<uint32_t>(startIndex);
-        if (created && j < static_cast<uint32_t>(frameCount) && FrameTime(0, static_cast<int32_t>(j), 0) == t) {
-            const uint8_t* frame = newFile.data() + newFrames + j * frameSize;
-            const size_t at = frames.size();
-            frames.insert(frames.end(), frame, frame + frameSize);
-            StoreFrameName(frames.data() + at + kFrameNameOffset, frameNames[i]);
-            continue;
-        }
-        if (!EncodeFrame(t, frameNames[i], scale, frames)) return giveUp(0);
-    }
-    if (std::fseek(file, static_cast<long>(first), SEEK_SET) != 0) {
-        engine.LatchError("Could not reach the model's frames in the file", kFileError);
-        return giveUp(0);
-    }
-    const bool written = WriteAll(file, frames);
-    delete[] frameVertices;
-    frameVertices = nullptr;
-    delete[] frameFaces;
-    frameFaces = nullptr;
-    if (std::fclose(file) != 0 || !written) {
-        if (created) RemoveHostFile(path);
-        engine.LatchError("Could not write the model's frames", kFileError);
-        return 0;
-    }
-    return 1;
+    engine.LatchFileFailure("Could not open the model %s for writing", path);
+    return 0;
 }
+

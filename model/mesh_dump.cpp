@@ -7,14 +7,12 @@
 
 // Lists vertexCount vertices and faceCount faces (each face's bitmap by its base
 // name) at path in text mode. 0, with the reason latched, when the file cannot
-// be opened or written whole (a partial listing is removed).
+// be opened or written whole (the listing before it then stays).
 int ModelExporter::DumpMeshText(const char* path, const ExportVertex* vertices, int32_t vertexCount,
                                 const ExportFace* faces, int32_t faceCount) {
     std::FILE* file = OpenHostFile(path, "wt");
     if (!file) {
-        char text[kErrorTextSize];
-        std::snprintf(text, sizeof text, "Could not open %s for writing", path ? path : "");
-        LatchError(text, "File Error");
+        LatchFileFailure("Could not open %s for writing", path);
         return 0;
     }
     std::fprintf(file, "Named object: \"%s\"\n", path);
@@ -34,10 +32,8 @@ int ModelExporter::DumpMeshText(const char* path, const ExportVertex* vertices, 
                      static_cast<int>(f.vertexIndex[1]), static_cast<int>(f.vertexIndex[2]));
         if (f.texture) std::fprintf(file, "Material:\"%s\"\n", f.texture->image.Name());
     }
-    if (!CloseWrittenFile(file, path)) {
-        char text[kErrorTextSize];
-        std::snprintf(text, sizeof text, "Could not write all of %s", path);
-        LatchError(text, "File Error");
+    if (!CloseWrittenFile(file)) {
+        LatchFileFailure("Could not write %s", path);
         return 0;
     }
     return 1;

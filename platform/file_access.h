@@ -1,26 +1,42 @@
-// The one door through which the plug-in opens and removes files.
+// The one door through which the plug-in opens files.
 //
-// On Windows these are the C library's fopen and remove. The stand-in maps a
-// drive path such as "C:\tris.asc" into a folder chosen for that drive and gives
-// text mode ("t") the carriage-return line ends the host platform writes, so
-// that every output is the same bytes on both.
+// A file the plug-in writes is replaced whole or not at all, so that a full
+// disk, a failure or a killed host leaves either the file as it was or the new
+// one. Opened for writing, the file is a temporary beside the target, named
+// "<target>.partial" (never a name the plug-in forms for a model or a skin);
+// CloseWrittenFile flushes it to disk and renames it over the target, and
+// DropWrittenFile removes it. From the open to either of them the writer holds
+// an exclusive lock on the target, so that exports to one file take turns and
+// an update reads, checks and replaces the model as one step.
+//
+// On Windows these are the C library's files over the system's own calls
+// (platform/file_access_win32.cpp). The stand-in maps a drive path such as
+// "C:\tris.asc" into a folder chosen for that drive and gives text mode ("t")
+// the carriage-return line ends the host platform writes, so that every output
+// is the same bytes on both.
 #pragma once
 
 #include <cstdio>
 
-// Opens path with an fopen mode ("rb", "wb", "r+b", "wt"); null when it cannot.
+// Opens path with an fopen mode; null when it cannot, with the reason for
+// HostFileError and errno set (ENOENT, EEXIST as below).
+//   "rb"          reads the file itself;
+//   "wb", "wt"    write a new file (binary, text);
+//   "wbx"         the same, but fails with EEXIST when the target exists;
+//   "r+b"         updates: reads and writes a copy of the file, failing with
+//                 ENOENT when there is none.
+// A target that is a device is written in place, and counts as no file: it
+// is not updated ("r+b" fails with ENOENT) and "wbx" writes it.
 std::FILE* OpenHostFile(const char* path, const char* mode);
 
-// Removes a file the plug-in created; 1 when it is gone.
-int RemoveHostFile(const char* path);
+// Ends a file opened for writing: its bytes go to disk and replace the target.
+// 1 then; 0, with the target as it was and the temporary gone, when a write,
+// the flush or the rename failed.
+int CloseWrittenFile(std::FILE* file);
 
-// Closes a file the plug-in has just written. One that a write or the close
-// failed on would be cut short, so it is removed: 0 then, else 1.
-inline int CloseWrittenFile(std::FILE* file, const char* path) {
-    const bool failed = std::ferror(file) != 0;
-    if (std::fclose(file) != 0 || failed) {
-        RemoveHostFile(path);
-        return 0;
-    }
-    return 1;
-}
+// Ends a file opened for writing without replacing the target.
+void DropWrittenFile(std::FILE* file);
+
+// The operating system's text for this thread's last failure of the door
+// ("No space left on device"); empty when there was none.
+const char* HostFileError();

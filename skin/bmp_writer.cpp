@@ -28,7 +28,10 @@ int QuakeExportUtility::WriteBmpSkin(char* skinName) {
     if (pixelBytes > UINT32_MAX - kBmpPixelOffset) return 0;
     if (!skinBuffer && pixelBytes != 0) return 0;
     std::FILE* file = OpenHostFile(skinName, "wb");
-    if (!file) return 0;
+    if (!file) {
+        engine.LatchFileFailure("Could not open %s for writing", skinName);
+        return 0;
+    }
 
     PutU8(file, 'B');
     PutU8(file, 'M');
@@ -52,5 +55,7 @@ int QuakeExportUtility::WriteBmpSkin(char* skinName) {
     for (int32_t y = skinHeight - 1; y >= 0; --y) {
         std::fwrite(skinBuffer + static_cast<size_t>(y) * rowBytes, 1, static_cast<size_t>(rowBytes), file);
     }
-    return CloseWrittenFile(file, skinName);
+    if (CloseWrittenFile(file)) return 1;
+    engine.LatchFileFailure("Could not write %s", skinName);
+    return 0;
 }

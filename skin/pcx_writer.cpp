@@ -83,7 +83,10 @@ int QuakeExportUtility::WritePcxSkin(char* skinName) {
     if (skinWidth < 1 || skinHeight < 1 || skinWidth > 65535 || skinHeight > 65536) return 0;
     if (!skinIndexBuffer) return 0;
     std::FILE* file = OpenHostFile(skinName, "wb");
-    if (!file) return 0;
+    if (!file) {
+        engine.LatchFileFailure("Could not open %s for writing", skinName);
+        return 0;
+    }
     WritePcxHeader(file, skinWidth, skinHeight);
     const size_t width = static_cast<size_t>(skinWidth);
     for (int32_t y = 0; y < skinHeight; ++y) {
@@ -96,5 +99,7 @@ int QuakeExportUtility::WritePcxSkin(char* skinName) {
         PutU8(file, colour.green);
         PutU8(file, colour.blue);
     }
-    return CloseWrittenFile(file, skinName);
+    if (CloseWrittenFile(file)) return 1;
+    engine.LatchFileFailure("Could not write %s", skinName);
+    return 0;
 }

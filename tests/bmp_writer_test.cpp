@@ -67,20 +67,26 @@ TEST(WriteBmpSkin, WritesTheSkinBottomRowFirst) {
 }
 
 // A name that cannot take its extension, a missing folder, and a device that
-// takes no bytes, as a full disk does.
-TEST(WriteBmpSkin, FailsAndLeavesNoFileWhereItCannotWrite) {
+// takes no bytes, as a full disk does, which stays as it was.
+TEST(WriteBmpSkin, FailsWhereItCannotWriteAndSaysWhy) {
     SKIP_WITHOUT_DRIVE_MAPPING();
     ScratchFolder folder;
     ASSERT_EQ(folder.LinkToFullDevice("full.bmp"), "");
-    QuakeExportUtility utility;
-    FillSkin(utility, 4, 2);
-    for (const std::string& path : {std::string(kTextBufferSize - 1, 'b'), std::string("C:\\missing folder\\skin"),
-                                    std::string("C:\\full")}) {
+    const struct {
+        std::string path;
+        const char* reason;
+    } cases[] = {{std::string(kTextBufferSize - 1, 'b'), ""},
+                 {"C:\\missing folder\\skin", "Could not open C:\\missing folder\\skin.bmp for writing: No such file"},
+                 {"C:\\full", "Could not write C:\\full.bmp: No space left on device"}};
+    for (const auto& c : cases) {
+        QuakeExportUtility utility;
+        FillSkin(utility, 4, 2);
         char name[kTextBufferSize];
-        std::strcpy(name, path.c_str());
-        EXPECT_EQ(utility.WriteBmpSkin(name), 0) << path;
+        std::strcpy(name, c.path.c_str());
+        EXPECT_EQ(utility.WriteBmpSkin(name), 0) << c.path;
+        EXPECT_EQ(std::string(utility.engine.errorText).rfind(c.reason, 0), 0u) << utility.engine.errorText;
     }
-    EXPECT_FALSE(std::filesystem::is_symlink(folder.File("full.bmp")));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("full.bmp")));
 }
 
 }  // namespace

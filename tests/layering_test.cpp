@@ -21,8 +21,9 @@ const std::map<std::string, int> kLayers = {
     {"platform", 0}, {"core", 1}, {"scene", 2}, {"model", 2}, {"skin", 2}, {"export", 3}, {"shell", 4},
 };
 
-// The Windows side of platform/ talks to Windows itself.
-const std::set<std::string> kWindowsHeaders = {"windows.h", "commctrl.h", "commdlg.h"};
+// The Windows side of platform/ talks to Windows itself, and gives the C
+// library's streams the system's file handles (io.h, fcntl.h).
+const std::set<std::string> kWindowsHeaders = {"windows.h", "commctrl.h", "commdlg.h", "io.h", "fcntl.h"};
 
 const std::set<std::string> kStandardHeaders = {
     "algorithm", "array", "atomic", "bitset", "cassert", "cctype", "cerrno", "cfloat", "charconv", "chrono",

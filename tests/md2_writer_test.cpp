@@ -221,13 +221,27 @@ TEST_F(Md2WriterTest, RefusedUpdatesLeaveTheExistingFileUntouched) {
         EXPECT_EQ(Model("model"), before) << c.what;
     }
 
-    // A frame offset past the end must not make the update write there.
-    std::vector<uint8_t> damaged = before;
-    damaged[56 + 1] = 0x2C;  // ofs_frames 116 -> 11380 (0x2C74)
-    WriteBytes(dir / "model.md2", damaged);
-    EXPECT_EQ(utility.SaveModel(PathOf("model"), 0, 0, 0, 1.0f), 0);
-    EXPECT_STREQ(utility.engine.errorText, "Existing model's frame section lies outside the file");
-    EXPECT_EQ(Model("model"), damaged);
+    // A model cut short, or whose header points past its end, is damaged:
+    // never updated, even where the range itself is there.
+    std::vector<uint8_t> pastTheEnd = before;
+    pastTheEnd[56 + 1] = 0x2C;  // ofs_frames 116 -> 11380 (0x2C74)
+    const struct {
+        std::vector<uint8_t> bytes;
+        const char* reason;
+    } damaged[] = {
+        {pastTheEnd, "its frame section, bytes 11380 to 22468, is cut by the end of the file at 11419"},
+        {std::vector<uint8_t>(before.begin(), before.begin() + 40), "it is shorter than its 68-byte header (40 bytes)"},
+        {std::vector<uint8_t>(before.begin(), before.begin() + 500), "its GL command offset 11204 lies outside"},
+    };
+    for (const auto& d : damaged) {
+        WriteBytes(dir / "model.md2", d.bytes);
+        QuakeExportUtility u;
+        testing_scenes::PrepareExport(u, *quad.host);
+        EXPECT_EQ(u.SaveModel(PathOf("model"), 0, 0, 0, 1.0f), 0);
+        EXPECT_NE(std::string(u.engine.errorText).find(std::string("is damaged: ") + d.reason), std::string::npos)
+            << u.engine.errorText;
+        EXPECT_EQ(Model("model"), d.bytes);
+    }
 }
 
 TEST(Md2WriterFrame, AMinimumOfZeroIsTheFirstZeroWithItsSign) {

@@ -90,6 +90,8 @@ TEST_F(Md2Export, ShowsEveryFailureAndStopsWithStatusOne) {
     ASSERT_EQ(Run({"-q", "-o", "taken.md2", "box.json"}).status, 0);
     Model("taken.md2");
     const std::vector<uint8_t> taken = Bytes("taken.md2");
+    std::filesystem::create_directory(Path("full"));
+    for (const char* name : {"full.md2", "full/tris.asc"}) std::filesystem::create_symlink("/dev/full", Path(name));
     struct Case {
         Args arguments;
         std::string err;
@@ -109,9 +111,19 @@ TEST_F(Md2Export, ShowsEveryFailureAndStopsWithStatusOne) {
              "the export has 4, 8 and 198\n"},
         {{"-o", "nowhere/box.md2", "box.json"},
          "md2export: warning: the model: the folder \"nowhere\" does not exist\n" + std::string(kCannotSaveModel) +
-             "md2export: detail: File Error: Could not open nowhere/box.md2 for writing\n"},
+             "md2export: detail: File Error: Could not open nowhere/box.md2 for writing: No such file or directory\n"},
+        // A full disk: the model's own reason, or, when the listing failed
+        // first and its reason is the one the plug-in keeps, the model named.
+        {{"-o", "full.md2", "box.json"},
+         std::string(kCannotSaveModel) +
+             "md2export: detail: File Error: Could not write the model file full.md2: No space left on device\n"},
+        {{"--drive-c", "full", "-o", "full.md2", "box.json"},
+         std::string(kCannotSaveModel) +
+             "md2export: detail: full.md2 was not written; the first problem the plug-in noted was File Error: "
+             "Could not write C:\\tris.asc: No space left on device\n"},
         {{"--pcx", "--skin-name", "nowhere/skin", "-o", "skinless.md2", "box.json"},
-         "md2export: warning: the skin: the folder \"nowhere\" does not exist\nFile Error: Cannot save PCX image\n"},
+         "md2export: warning: the skin: the folder \"nowhere\" does not exist\nFile Error: Cannot save PCX image\n"
+         "md2export: detail: File Error: Could not open nowhere/skin.pcx for writing: No such file or directory\n"},
     };
     for (const Case& c : cases) {
         Args arguments = c.arguments;
@@ -219,6 +231,9 @@ TEST_F(Md2Export, RefusesBadUsageWithStatusTwo) {
         {{"--list-nodes", "--list-frames", "box.gltf"}, "one listing at a time"},
         {{"broken.json"}, "root.children[0].selceted: unknown key \"selceted\""},
         {{"no_such_scene.json"}, "no_such_scene.json"},
+        {{"-o", "models/", "box.json"}, "-o models/: a folder; name the model file in it, such as models/model.md2"},
+        {{"-o", ".", "box.json"}, "-o .: a folder"},
+        {{"-o", "models/.box.md2", "box.json"}, "first \".\", which leaves no file name here"},
     };
     for (const Case& c : cases) {
         const ProcessResult r = Run(c.arguments);
@@ -293,8 +308,9 @@ TEST_F(Md2Export, ShowsProgressOnlyOnATerminal) {
     for (const char* name : {"one.md2", "two.md2", "three.md2"}) Model(name);
 }
 
-// A model past what Quake II loads is still written, with md2check's findings
-// as warnings: 2100 vertices and 4100 triangles over the imported four frames.
+// A model past what Quake II loads is still written, with md2check's findings,
+// and fails the export where md2info calls one an error: 2100 vertices (an
+// error) and 4100 triangles (a warning) over the imported four frames.
 TEST_F(Md2Export, WarnsAboutModelsQuakeCannotLoad) {
     std::string vertices, faces, tfaces;
     for (int i = 0; i < 2100; ++i)
@@ -313,11 +329,12 @@ TEST_F(Md2Export, WarnsAboutModelsQuakeCannotLoad) {
     testing_files::WriteBytes(Path("big.json"), std::vector<uint8_t>(scene.begin(), scene.end()));
 
     const ProcessResult r = Run({"-q", "--frames", "frames.md2", "big.json"});
-    EXPECT_EQ(r.status, 0);
-    for (const char* warning : {"md2export: warning: big.md2: header: num_xyz is 2100: more vertices than Quake II's "
+    EXPECT_EQ(r.status, 1);
+    for (const char* warning : {"md2export: error: big.md2: header: num_xyz is 2100: more vertices than Quake II's "
                                 "2048 (MAX_VERTS); the engine refuses the model\n",
                                 "md2export: warning: big.md2: header: num_tris is 4100: more triangles than Quake "
-                                "II's 4096 (MAX_TRIANGLES)\n"})
+                                "II's 4096 (MAX_TRIANGLES)\n",
+                                "md2export: big.md2 is written, but Quake II cannot use it: 1 error above"})
         EXPECT_NE(r.err.find(warning), std::string::npos) << r.err;
     const std::vector<uint8_t> big = Bytes("big.md2");
     const md2check::Md2Report report = md2check::CheckMd2Model(big.data(), big.size());

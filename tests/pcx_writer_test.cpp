@@ -118,8 +118,8 @@ TEST(WritePcxSkin, WritesAFileAnIndependentReaderDecodesToTheSkin) {
 }
 
 // A name that cannot take its extension is left as it was; a device that takes
-// no bytes, as a full disk does, leaves no skin.
-TEST(WritePcxSkin, FailsAndLeavesNoFileWhereItCannotWrite) {
+// no bytes, as a full disk does, stays as it was.
+TEST(WritePcxSkin, FailsWhereItCannotWriteAndSaysWhy) {
     SKIP_WITHOUT_DRIVE_MAPPING();
     ScratchFolder folder;
     ASSERT_EQ(folder.LinkToFullDevice("full.pcx"), "");
@@ -132,7 +132,8 @@ TEST(WritePcxSkin, FailsAndLeavesNoFileWhereItCannotWrite) {
         EXPECT_EQ(utility.WritePcxSkin(name), 0) << path;
         if (path.size() > 10) { EXPECT_EQ(name, path); }
     }
-    EXPECT_FALSE(std::filesystem::is_symlink(folder.File("full.pcx")));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("full.pcx")));
+    EXPECT_STREQ(utility.engine.errorText, "Could not write C:\\full.pcx: No space left on device");
 }
 
 }  // namespace
