@@ -121,6 +121,17 @@ bool AddMap(ExportOptions& o, const std::string& v, std::string& error) {
     return true;
 }
 
+bool SetMaxTexture(ExportOptions& o, const std::string& v, std::string& error) {
+    const bool digits = !v.empty() && v.size() < 6 && v.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || std::stoi(v) < 1) {
+        error = "--max-texture " + v + ": a texture side in pixels, 1 to 99999";
+        return false;
+    }
+    o.maxTexture = std::stoi(v);
+    NoteImportOption(o, "max-texture");
+    return true;
+}
+
 // clang-format off
 const std::vector<OptionRow> kOptions = {
     {"output", 'o', "PATH", "the answer to the Save As dialog: the model file\n"
@@ -222,6 +233,15 @@ const std::vector<OptionRow> kOptions = {
                                 "SCENE-BASE.textures beside the model)", [](ExportOptions& o, const std::string& v, std::string& e) {
          NoteImportOption(o, "texture-cache");
          return StoreNeeded(o.textureCache, v, "--texture-cache needs a folder", e);
+     }},
+    {"max-texture", 0, "N", "shrink every texture whose larger side exceeds\n"
+                            "N pixels to N", SetMaxTexture},
+    {"no-fit", 0, nullptr, "do not shrink textures the 480 x 480 skin page\n"
+                           "cannot hold (the plug-in then refuses them)",
+     [](ExportOptions& o, const std::string&, std::string&) {
+         NoteImportOption(o, "no-fit");
+         o.fitToPage = false;
+         return true;
      }},
     {"quiet", 'q', nullptr, "print only message boxes, warnings and errors",
      [](ExportOptions& o, const std::string&, std::string&) { return o.quiet = true; }},
@@ -389,8 +409,13 @@ std::string HelpText() {
         "without clips play together unless --animation names one. Textures the\n"
         "plug-in cannot read as they are (PNG, JPEG, embedded pictures, run-length or\n"
         "top-down TGA, ...) are converted to plain TGA files in the texture cache,\n"
-        "by --list-nodes too. --select, --fps, --animation, --list-nodes,\n"
-        "--texture-cache and --map apply only to these files.\n"
+        "by --list-nodes too; so are textures shrunk until the skin page holds\n"
+        "them, and the pictures painted for materials without a usable texture (in\n"
+        "their colour, or their mesh's vertex colours). Texture names are matched\n"
+        "as Windows matches them (any case, '\\' separators), a path of another\n"
+        "machine by its base name beside the scene file or in a folder beside it.\n"
+        "--select, --fps, --animation, --list-nodes, --texture-cache, --max-texture,\n"
+        "--no-fit and --map apply only to these files.\n"
         "\n"
         "Clips into frame ranges: each --map CLIP=FIRST-LAST loads the scene again\n"
         "with that animation and updates its range of one new model through the\n"
@@ -438,7 +463,8 @@ std::string HelpText() {
         "     not be imported or imported no frames, or the written model has errors\n"
         "     by md2info's checker (it stays written)\n"
         "  2  a usage error, a scene file that cannot be loaded (the reason follows\n"
-        "     its name), or a plug-in module that cannot be found or loaded\n";
+        "     its name; a fault inside the asset-import library included), or a\n"
+        "     plug-in module that cannot be found or loaded\n";
     return help;
 }
 

@@ -40,6 +40,8 @@ struct ExportOptions {
     std::string textureCache;  // where converted textures go; empty: beside the model
     std::vector<ClipMapping> maps;  // each clip into its range, in the order given
     bool fitClip = false;           // stretch each mapped clip over its range instead of playing it at fps
+    int maxTexture = 0;        // above 0: the largest texture side kept
+    bool fitToPage = true;     // shrink textures the skin page cannot hold
     std::vector<std::string> importOptionsGiven;  // those options as given, to refuse them for JSON
     // Finishing for the game (md2finish's steps on what the plug-in wrote).
     bool game = false;

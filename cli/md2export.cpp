@@ -2,6 +2,7 @@
 // plug-in module, which it loads into the stand-in host and drives through its
 // panel exactly as a user would.
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +76,8 @@ std::string ForDisplay(const std::string& localPath) { return DropLeadingDotSlas
 struct SceneRequest {
     const ExportOptions& options;
     std::string modelPath;  // the local model file the export will write
+    // Filled by the reader: why the plug-in will refuse the export, when it does.
+    std::vector<std::string>& refusals;
 };
 
 // Scene file readers by extension (compared without regard to case); the row
@@ -101,9 +104,67 @@ void CollectExportedMaterials(const standin::SceneNode& node, std::set<std::stri
     for (const auto& child : node.children) CollectExportedMaterials(*child, out);
 }
 
-// Loads through the asset-import library; with --list-nodes prints the tree
-// instead of going on. Problems with the textures the export will read are the
-// user's to know before the plug-in refuses them with its fixed message.
+// --- Faults inside the asset-import library ----------------------------------------
+
+// The line a fault prints, formed before the library runs: the handler may
+// only write it.
+char gFaultLine[PATH_MAX + 128];
+size_t gFaultLength = 0;
+constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+
+extern "C" void OnImportFault(int) {
+    ssize_t ignored = write(STDERR_FILENO, gFaultLine, gFaultLength);
+    (void)ignored;
+    _exit(kExitUsage);
+}
+
+// While the library reads a scene file: a fault inside it (the library has
+// some on malformed files) ends the run with one line naming the file, on a
+// stack of its own so that running out of stack is caught too; and what the
+// library prints goes to standard error, away from the listing and the
+// written-files lines.
+class ImportGuard {
+public:
+    explicit ImportGuard(const std::string& path) {
+        const std::string line = "md2export: Cannot load scene file \"" + path +
+                                 "\": the asset-import library failed on it (a fault inside the library)\n";
+        gFaultLength = std::min(line.size(), sizeof gFaultLine);
+        std::memcpy(gFaultLine, line.data(), gFaultLength);
+        static char altStack[1 << 16];
+        stack_t ss{};
+        ss.ss_sp = altStack;
+        ss.ss_size = sizeof altStack;
+        sigaltstack(&ss, &previousStack_);
+        struct sigaction fault{};
+        fault.sa_handler = OnImportFault;
+        fault.sa_flags = SA_ONSTACK;
+        sigemptyset(&fault.sa_mask);
+        for (size_t i = 0; i < std::size(kFaultSignals); ++i) sigaction(kFaultSignals[i], &fault, &previous_[i]);
+        std::fflush(stdout);
+        savedStdout_ = dup(STDOUT_FILENO);
+        if (savedStdout_ >= 0) dup2(STDERR_FILENO, STDOUT_FILENO);
+    }
+    ~ImportGuard() {
+        std::fflush(stdout);
+        if (savedStdout_ >= 0) {
+            dup2(savedStdout_, STDOUT_FILENO);
+            close(savedStdout_);
+        }
+        for (size_t i = 0; i < std::size(kFaultSignals); ++i) sigaction(kFaultSignals[i], &previous_[i], nullptr);
+        sigaltstack(&previousStack_, nullptr);
+    }
+    ImportGuard(const ImportGuard&) = delete;
+    ImportGuard& operator=(const ImportGuard&) = delete;
+
+private:
+    int savedStdout_ = -1;
+    struct sigaction previous_[std::size(kFaultSignals)] {};
+    stack_t previousStack_{};
+};
+
+void Note(const std::string& text) { std::fprintf(stderr, "md2export: note: %s\n", text.c_str()); }
+
+// What the asset-import library is asked for, from the options.
 standin::AssimpLoadOptions ImportOptionsOf(const ExportOptions& options, const std::string& modelPath) {
     standin::AssimpLoadOptions load;
     load.framesPerSecond = options.framesPerSecond;
@@ -111,15 +172,24 @@ standin::AssimpLoadOptions ImportOptionsOf(const ExportOptions& options, const s
     load.select = options.select;
     load.textureFolder = options.textureCache;
     load.outputPath = modelPath;
+    load.maxTexture = options.maxTexture;
+    load.fitToPage = options.fitToPage;
     return load;
 }
 
+// Loads through the asset-import library; with --list-nodes prints the tree
+// instead of going on. What was made of the textures the export will take
+// (painted, shrunk) and their problems are the user's to know before the
+// plug-in refuses them with its fixed message.
 bool LoadWithAssetImport(const std::string& path, const SceneRequest& request, standin::Scene& scene,
                          std::string& error) {
     const ExportOptions& options = request.options;
     const standin::AssimpLoadOptions load = ImportOptionsOf(options, request.modelPath);
     standin::AssimpSceneReport report;
-    if (!standin::LoadAssimpScene(path, load, scene, report, error)) return false;
+    {
+        ImportGuard guard(path);
+        if (!standin::LoadAssimpScene(path, load, scene, report, error)) return false;
+    }
     if (options.listNodes) {
         std::ostringstream listing;
         standin::ListAssimpScene(scene, report, listing);
@@ -129,9 +199,19 @@ bool LoadWithAssetImport(const std::string& path, const SceneRequest& request, s
     std::set<std::string> exported;
     CollectExportedMaterials(*scene.root, exported);
     for (const standin::TextureNote& note : report.textures) {
-        if (!note.problem.empty() && exported.count(note.material))
-            Warn("material " + Quoted(note.material) + ": texture " + Quoted(note.source) + ": " + note.problem);
+        if (!exported.count(note.material)) continue;
+        const std::string material = "material " + Quoted(note.material) + ": ";
+        const std::string texture = note.source.empty() ? "" : "texture " + Quoted(note.source) + ": ";
+        if (!note.problem.empty()) {
+            Warn(material + texture + note.problem + (note.painted ? "; " + note.conversion : ""));
+        } else if (note.painted && !options.quiet) {
+            Note(material + (note.source.empty() && note.conversion.rfind("painted", 0) == 0 ? "no texture; " : "") +
+                 note.conversion);
+        }
     }
+    if (!options.quiet)
+        for (const std::string& line : report.notes) Note(line);
+    request.refusals = report.refusals;
     return true;
 }
 
@@ -170,8 +250,9 @@ bool CheckSceneOptions(const ExportOptions& options, std::string& error) {
 }
 
 bool LoadScene(const ExportOptions& options, const std::string& modelPath, standin::Scene& scene,
-               std::string& error) {
-    return ReaderFor(options.scenePath).load(options.scenePath, SceneRequest{options, modelPath}, scene, error);
+               std::vector<std::string>& refusals, std::string& error) {
+    return ReaderFor(options.scenePath)
+        .load(options.scenePath, SceneRequest{options, modelPath, refusals}, scene, error);
 }
 
 // --- The plug-in module -------------------------------------------------------------
@@ -625,7 +706,8 @@ void ExplainFailure(const std::vector<ShownMessage>& shown, const PluginReport& 
 }
 
 // Everything from the open panel on: the frame list, the fields, "Save md2".
-int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUser& user) {
+int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUser& user,
+                 const std::vector<std::string>& refusals) {
     std::string error;
     // A text list of names is imported through a model that holds only them,
     // written in the current directory (a name the plug-in takes whole) and
@@ -705,6 +787,12 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
     bool failed = !shown.empty();
     if (failed) {
         ExplainFailure(shown, report, names);
+        // The scene's reader saw what the plug-in's fixed messages do not say.
+        const bool placementOrNothing = std::any_of(shown.begin(), shown.end(), [](const ShownMessage& m) {
+            return m.caption == "Buffer to small" || m.text.rfind("Nothing to save", 0) == 0;
+        });
+        if (placementOrNothing)
+            for (const std::string& line : refusals) Complain("detail: " + line);
     } else if (!model) {
         Complain("the plug-in wrote no model");
         failed = true;
@@ -783,10 +871,11 @@ int RunMapped(const ExportOptions& options, const PluginNames& names, UtilityObj
     still.framesPerSecond = std::numeric_limits<double>::infinity();  // time stands at the first key
     {
         standin::Scene scene;
-        if (!LoadScene(still, pass.model, scene, error)) return fail(error, kExitUsage);
+        std::vector<std::string> refusals;
+        if (!LoadScene(still, pass.model, scene, refusals, error)) return fail(error, kExitUsage);
         PanelUser user(scene);
         if (!user.Open(utility)) return fail("opening the utility showed no panel", kExitUsage);
-        const int status = WorkThePanel(still, pass, user);
+        const int status = WorkThePanel(still, pass, user, refusals);
         if (status != kExitExported) return fail("", status);
     }
 
@@ -821,7 +910,7 @@ int RunMapped(const ExportOptions& options, const PluginNames& names, UtilityObj
         }
         PanelUser user(scene);
         if (!user.Open(utility)) return fail("opening the utility showed no panel", kExitUsage);
-        const int status = WorkThePanel(step, pass, user);
+        const int status = WorkThePanel(step, pass, user, {});
         if (status != kExitExported) return fail("", status);
     }
     if (std::rename(pass.model.c_str(), names.model.c_str()) != 0)
@@ -842,7 +931,9 @@ int Run(const ExportOptions& options) {
     if (!CheckSceneOptions(options, error) || !PrepareNames(options, names, error)) return UsageError(error);
 
     standin::Scene scene;
-    if (!options.scenePath.empty() && options.maps.empty() && !LoadScene(options, names.model, scene, error)) {
+    std::vector<std::string> refusals;
+    if (!options.scenePath.empty() && options.maps.empty() &&
+        !LoadScene(options, names.model, scene, refusals, error)) {
         Complain(error);
         return kExitUsage;
     }
@@ -873,7 +964,7 @@ int Run(const ExportOptions& options) {
         PrintNotes(user);
         return kExitUsage;
     }
-    return WorkThePanel(options, names, user);
+    return WorkThePanel(options, names, user, refusals);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #
 #   bash scripts/fuzz.sh [SECONDS] [TARGET...]     targets: image_readers
 #                                                  model_update json_scene export preview
+#                                                  real_scene
 #
 # Each target starts from its seeds (fuzz/corpus/<target>) and from what
 # earlier runs found, kept in build/fuzz/corpus/<target> (not committed).
@@ -18,7 +19,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(image_readers model_update json_scene export preview)
+((${#targets[@]})) || targets=(image_readers model_update json_scene export preview real_scene)
 
 bash scripts/setup.sh fuzz
 

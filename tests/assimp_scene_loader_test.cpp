@@ -3,16 +3,21 @@
 // own files hold at every frame is checked end to end in real_scene_export_test.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "standin/host/assimp_scene_loader.h"
+#include "standin/host/texture_cache.h"
 #include "support/test_files.h"
 
 namespace {
@@ -137,23 +142,56 @@ TEST(AssimpSceneLoader, PiecesOfOneObjectBecomeOneWeldedMeshWithMaterialIds) {
     EXPECT_EQ(crate.Node("Swatches")->GetMtl()->NumSubMtls(), 10);
 }
 
-TEST(AssimpSceneLoader, MaterialsTheLibraryInventsAreNoMaterials) {
+// The library's stand-in materials, materials without a texture and those whose
+// texture is missing are painted; faces without coordinates cover their picture.
+TEST(AssimpSceneLoader, MaterialsWithoutAUsableTextureArePainted) {
     Loaded rig("rig.gltf");
     ASSERT_EQ(rig.ok, 1) << rig.error;
-    INode* plain = rig.Node("Plain");
-    ASSERT_NE(plain, nullptr);
-    EXPECT_EQ(plain->GetMtl(), nullptr);
-    // Its colours still reach the colour faces, corner by corner.
-    const Mesh mesh = MeshOf(plain, 0);
-    ASSERT_EQ(mesh.vcFace.size(), 1u);
-    EXPECT_TRUE(Near(mesh.vertCol[mesh.vcFace[0].t[1]], Point3(0, 1, 0)));
-    EXPECT_EQ(mesh.getNumTVerts(), 0);
+    // Plain's vertex colours make a strip of one cell a face colour, the
+    // corners inside the cell.
+    const Mesh plain = MeshOf(rig.Node("Plain"), 0);
+    const Picture strip = ReadPlainTga(MapName(rig.Node("Plain")->GetMtl()));
+    ASSERT_EQ(strip.rows.size(), 4u);
+    std::array<int, 3> average{};
+    for (int k = 0; k < 3; ++k) {
+        double sum = 0;
+        for (uint32_t c : plain.vcFace[0].t) sum += (k == 0 ? plain.vertCol[c].x : k == 1 ? plain.vertCol[c].y : plain.vertCol[c].z) / 3;
+        average[static_cast<size_t>(k)] = static_cast<int>(std::lround(sum * 255));
+    }
+    EXPECT_EQ(strip.rows[1][1], average);
+    for (uint32_t t : plain.tvFace[0].t)
+        EXPECT_TRUE(plain.tVerts[t].x > 0 && plain.tVerts[t].x < 1 && plain.tVerts[t].y > 0 && plain.tVerts[t].y < 1);
 
+    const struct {
+        const char* file;
+        const char* node;
+        int slot;  // -1: the node's own material
+        std::array<int, 3> colour;
+        const char* problem;
+    } cases[] = {
+        {"bare.obj", "Bare", -1, {153, 153, 153}, ""},               // the library's default material
+        {"crate.obj", "Swatches", 0, {128, 128, 128}, ""},           // a diffuse colour alone
+        {"crate.obj", "Swatches", 1, {153, 153, 153}, "missing"},    // its texture is nowhere
+        {"rig.gltf", "Blob", -1, {255, 255, 255}, "missing"},
+    };
+    for (const auto& c : cases) {
+        Loaded scene(c.file);
+        ASSERT_EQ(scene.ok, 1) << scene.error;
+        Mtl* m = scene.Node(c.node)->GetMtl();
+        if (c.slot >= 0) m = m->GetSubMtl(c.slot);
+        const Picture p = ReadPlainTga(MapName(m));
+        ASSERT_FALSE(p.rows.empty()) << c.file << " " << c.node;
+        EXPECT_EQ(p.rows[0][0], c.colour) << c.file << " " << c.node;
+        for (const auto& note : scene.report.textures) {
+            if (note.material != m->GetName().data()) continue;
+            EXPECT_EQ(note.problem, c.problem) << c.node;
+        }
+    }
     Loaded bare("bare.obj");
-    ASSERT_EQ(bare.ok, 1) << bare.error;
-    ASSERT_NE(bare.Node("Bare"), nullptr);
-    EXPECT_EQ(bare.Node("Bare")->GetMtl(), nullptr);
-    EXPECT_TRUE(bare.scene.materials.empty());
+    const Mesh mesh = MeshOf(bare.Node("Bare"), 0);
+    ASSERT_EQ(mesh.tvFace.size(), 1u);
+    EXPECT_TRUE(Near(mesh.tVerts[mesh.tvFace[0].t[1]], Point3(1, 0, 0)));
+    EXPECT_TRUE(Near(mesh.tVerts[mesh.tvFace[0].t[2]], Point3(0, 1, 0)));
 }
 
 // --- Axes and units -------------------------------------------------------------
@@ -183,7 +221,8 @@ TEST(AssimpSceneLoader, ZUpCentimetreColladaArrivesInHostUnits) {
 TEST(AssimpSceneLoader, APieceOfAColladaFileWithoutClipsPlaysAloneWhenNamed) {
     Loaded whole("motion.dae");
     ASSERT_EQ(whole.ok, 1) << whole.error;
-    EXPECT_EQ(whole.report.animations, (std::vector<std::string>{"combinedAnim_0", "Crate_Skeleton"}));
+    ASSERT_EQ(whole.report.animations.size(), 2u);
+    EXPECT_EQ(whole.report.animations[1].name, "Crate_Skeleton");
     EXPECT_EQ(whole.report.animation, "combinedAnim_0 + Crate_Skeleton");
     for (const char* piece : {"1", "Crate_Skeleton"}) {
         standin::AssimpLoadOptions options;
@@ -235,11 +274,10 @@ TEST(AssimpSceneLoader, TexturesTheReadersWouldMisreadAreWrittenAsPlainTga) {
         EXPECT_EQ(p.depth, std::string(c.source) == "rgba32.bmp" ? 32 : 24) << c.source;
         EXPECT_EQ(p.rows, kChecker) << c.source;
     }
-    // A grey-scale TGA keeps its greys; the texture-less material has an empty slot.
+    // A grey-scale TGA keeps its greys.
     const Picture grey = ReadPlainTga(MapName(swatches->GetSubMtl(5)));
     ASSERT_EQ(grey.rows.size(), 2u);
     EXPECT_EQ(grey.rows[0][0], (std::array<int, 3>{85, 85, 85}));
-    EXPECT_EQ(swatches->GetSubMtl(0)->GetSubTexmap(ID_DI), nullptr);
     // The plain BMP stays where it is.
     EXPECT_EQ(MapName(crate.Node("Crate")->GetMtl()->GetSubMtl(0)), kReal + "wood.bmp");
 }
@@ -257,7 +295,7 @@ TEST(AssimpSceneLoader, PngAndEmbeddedPicturesAreConvertedOnce) {
     EXPECT_EQ(ReadPlainTga(folder + "/rig-embedded-0.tga").rows, yellowMagentaCyanBlack);
     size_t written = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) written += entry.is_regular_file();
-    EXPECT_EQ(written, 2u);  // the stripes TGA is read where it is
+    EXPECT_EQ(written, 4u);  // the stripes TGA is read where it is; Blob and Plain are painted
     // Blender's glTF names its embedded picture.
     Loaded figure("figure.gltf");
     ASSERT_EQ(figure.ok, 1) << figure.error;
@@ -265,16 +303,81 @@ TEST(AssimpSceneLoader, PngAndEmbeddedPicturesAreConvertedOnce) {
     EXPECT_EQ(ReadPlainTga(figure.textures / "checker.tga").rows, kChecker);
 }
 
-TEST(AssimpSceneLoader, MissingTexturesKeepTheirResolvedNameAndAreReported) {
-    Loaded rig("rig.gltf");
-    ASSERT_EQ(rig.ok, 1) << rig.error;
-    EXPECT_EQ(MapName(rig.Node("Blob")->GetMtl()), kReal + "missing.png");
-    Loaded crate("crate.obj");
-    ASSERT_EQ(crate.ok, 1) << crate.error;
-    EXPECT_EQ(MapName(crate.Node("Swatches")->GetMtl()->GetSubMtl(1)), kReal + "nowhere/missing.bmp");
-    int missing = 0;
-    for (const auto& n : crate.report.textures) missing += n.problem == "missing";
-    EXPECT_EQ(missing, 1);
+// Names as Windows programs write them: another case, backslashes, a path of
+// another machine (found beside the scene file, or in a folder beside it).
+TEST(AssimpSceneLoader, TexturesAreFoundAsWindowsFindsThem) {
+    Loaded names("windows/names.obj");
+    ASSERT_EQ(names.ok, 1) << names.error;
+    const struct {
+        const char* material;
+        const char* source;
+        const char* found;
+    } cases[] = {
+        {"Upper", "windows/Maps/Checker.PNG", "as named, letters in another case"},
+        {"Foreign", "windows/WOOD.BMP", "by its base name beside the scene file"},
+        {"Away", "windows/Maps/Checker.PNG", "by its base name in Maps/"},
+    };
+    for (const auto& c : cases) {
+        const auto note = std::find_if(names.report.textures.begin(), names.report.textures.end(),
+                                       [&](const standin::TextureNote& n) { return n.material == c.material; });
+        ASSERT_NE(note, names.report.textures.end()) << c.material;
+        EXPECT_EQ(note->source, kReal + c.source) << c.material;
+        EXPECT_EQ(note->found, c.found) << c.material;
+        EXPECT_EQ(note->problem, "") << c.material;
+    }
+    EXPECT_EQ(MapName(names.Node("Names")->GetMtl()->GetSubMtl(1)), kReal + "windows/WOOD.BMP");
+    // Embedded pictures named by a Windows path are cached under their base name, without dots.
+    EXPECT_EQ(standin::SafeStem("..\\..\\..\\3DS\\m_rifl.tga"), "m_rifl");
+    EXPECT_EQ(standin::SafeStem("C:/maps/skin.bmp.png"), "skin_bmp");
+}
+
+// Pictures are sized from their headers and refused beyond 16384 a side or
+// 64 M pixels before a byte is decoded; nodes nest at most 256 deep.
+TEST(AssimpSceneLoader, HostileFilesAreRefusedInBoundedMemory) {
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    Loaded bomb("bomb.obj");
+    getrusage(RUSAGE_SELF, &after);
+    ASSERT_EQ(bomb.ok, 1) << bomb.error;
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024);  // kilobytes
+    ASSERT_EQ(bomb.report.textures.size(), 2u);
+    for (const auto& note : bomb.report.textures) {
+        EXPECT_EQ(note.problem.rfind("picture of 20000 x 20000 pixels", 0), 0u) << note.problem;
+        EXPECT_TRUE(note.painted) << note.source;
+    }
+
+    // A chain of 20000 nodes, which the library would walk down to a stack overflow.
+    testing_files::TempDir folder;
+    nlohmann::json nodes = nlohmann::json::array();
+    for (int i = 0; i < 20000; ++i) nodes.push_back(i + 1 < 20000 ? nlohmann::json{{"children", {i + 1}}} : nlohmann::json::object());
+    const nlohmann::json deep = {{"asset", {{"version", "2.0"}}}, {"scene", 0}, {"scenes", {{{"nodes", {0}}}}}, {"nodes", nodes}};
+    std::ofstream(folder / "deep.gltf") << deep.dump();
+    standin::Scene scene;
+    standin::AssimpSceneReport report;
+    std::string error;
+    EXPECT_EQ(standin::LoadAssimpScene(folder / "deep.gltf", {}, scene, report, error), 0);
+    EXPECT_NE(error.find("its nodes nest deeper than 256 levels"), std::string::npos) << error;
+}
+
+// Unnamed animations are listed with their key ranges and chosen by index.
+TEST(AssimpSceneLoader, UnnamedAnimationsAreChosenByIndex) {
+    testing_files::TempDir folder;
+    nlohmann::json rig = nlohmann::json::parse(std::ifstream(kReal + "rig.gltf"));
+    for (auto& a : rig["animations"]) a.erase("name");
+    std::ofstream(folder / "unnamed.gltf") << rig.dump();
+    standin::AssimpLoadOptions options;
+    options.textureFolder = folder / "cache";
+    options.animation = "1";
+    standin::Scene scene;
+    standin::AssimpSceneReport report;
+    std::string error;
+    ASSERT_EQ(standin::LoadAssimpScene(folder / "unnamed.gltf", options, scene, report, error), 1) << error;
+    EXPECT_EQ(report.animation, "#1");
+    std::ostringstream out;
+    standin::ListAssimpScene(scene, report, out);
+    for (const char* line : {"Animation \"#1\": ticks 0 to 1000 at 1000 a second\n", "  0 (unnamed): ticks 1000 to 3000",
+                             "  1 (unnamed): ticks 0 to 1000"})
+        EXPECT_NE(out.str().find(line), std::string::npos) << line << "\nin:\n" << out.str();
 }
 
 // --- Listing and failures ----------------------------------------------------------
@@ -286,8 +389,8 @@ TEST(AssimpSceneLoader, TheListingShowsWhatWouldBeExported) {
     std::ostringstream out;
     standin::ListAssimpScene(rig.scene, rig.report, out);
     for (const std::string& line : {
-             std::string("    Plain [mesh, 3 vertices, 1 faces] - not exported: no material\n"),
-             "texture \"" + kReal + "missing.png\" [missing]",
+             std::string("    Plain [mesh, 3 vertices, 1 faces] - exported\n"),
+             "(from \"" + kReal + "missing.png\"; painted in the material's colour #ffffff) [missing]",
              std::string("Animation \"Move\": ticks 1000 to 3000 at 1000 a second\n"),
          })
         EXPECT_NE(out.str().find(line), std::string::npos) << line << "\nin:\n" << out.str();

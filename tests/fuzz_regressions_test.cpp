@@ -26,6 +26,7 @@ const Target kTargets[] = {
     {"json_scene", vorn_fuzz::CheckJsonSceneInput},
     {"export", vorn_fuzz::CheckExportInput},
     {"preview", vorn_fuzz::CheckPreviewInput},
+    {"real_scene", vorn_fuzz::CheckRealSceneInput},
 };
 
 std::vector<fs::path> InputsOf(const char* folder) {

@@ -21,6 +21,7 @@
 
 #include "cli/md2_check.h"
 #include "support/child_process.h"
+#include "support/image_files.h"
 #include "support/test_files.h"
 
 namespace {
@@ -36,14 +37,16 @@ const std::string kCharacter = std::string(VORN_SOURCE_DIR) + "/examples/charact
 
 struct BlenderObject {
     std::string name;
-    std::string picture;                                   // the file of its material's image
+    std::string picture;                                   // the file of its material's image; empty: colours
     std::vector<std::vector<std::array<double, 3>>> polygons;  // per corner: vertex, u, v
     std::vector<std::vector<double>> positions;            // per frame, x y z per vertex: world space, metres
+    std::vector<std::array<int, 3>> colours;               // per polygon, without a picture
 };
 
 struct BlenderFixture {
     std::vector<std::string> objects;
     bool animated = false;
+    bool scaled = false;  // its picture is shrunk to fit the page
 };
 
 struct Reference {
@@ -51,18 +54,26 @@ struct Reference {
     std::map<std::string, BlenderFixture> fixtures;
 };
 
+// Both of Blender's answers: the motion scene's and the files as they come.
 const Reference& LoadReference() {
     static const Reference reference = [] {
-        const nlohmann::json j = nlohmann::json::parse(std::ifstream(kReal + "motion_reference.json"));
         Reference r;
-        for (const auto& o : j.at("objects")) {
-            const std::string name = o.at("name").get<std::string>();
-            r.objects[name] = {name, o.at("picture").get<std::string>(),
-                               o.at("polygons").get<std::vector<std::vector<std::array<double, 3>>>>(),
-                               o.at("positions").get<std::vector<std::vector<double>>>()};
+        for (const char* file : {"motion_reference.json", "realfiles_reference.json"}) {
+            std::ifstream in(kReal + file);
+            if (!in) ADD_FAILURE() << "no " << file << ": run make_blender_fixtures.py";
+            const nlohmann::json j = nlohmann::json::parse(in, nullptr, false);
+            if (!j.is_object()) continue;
+            for (const auto& o : j.at("objects")) {
+                const std::string name = o.at("name").get<std::string>();
+                r.objects[name] = {name, o.at("picture").get<std::string>(),
+                                   o.at("polygons").get<std::vector<std::vector<std::array<double, 3>>>>(),
+                                   o.at("positions").get<std::vector<std::vector<double>>>(),
+                                   o.value("colours", std::vector<std::array<int, 3>>())};
+            }
+            for (const auto& [name, f] : j.at("fixtures").items())
+                r.fixtures[name] = {f.at("objects").get<std::vector<std::string>>(), f.at("animated").get<bool>(),
+                                    f.value("scaled", false)};
         }
-        for (const auto& [file, f] : j.at("fixtures").items())
-            r.fixtures[file] = {f.at("objects").get<std::vector<std::string>>(), f.at("animated").get<bool>()};
         return r;
     }();
     return reference;
@@ -198,6 +209,62 @@ Picture ReadPicture(const std::string& path) {
 
 int Wrap(int i, int n) { return (i % n + n) % n; }
 
+// The Blender polygon holding all three corners of a model triangle
+// (polygons share at most an edge); null when none does.
+const std::vector<std::array<double, 3>>* PolygonOf(const std::array<uint16_t, 6>& tri,
+                                                    const std::vector<BlenderVertex>& blender,
+                                                    const std::vector<size_t>& match) {
+    const BlenderObject* object = blender.at(match.at(tri[0])).object;
+    for (const auto& p : object->polygons) {
+        int found = 0;
+        for (size_t k = 0; k < 3; ++k) {
+            const BlenderVertex& b = blender.at(match.at(tri[k]));
+            for (const auto& c : p) found += b.object == object && c[0] == b.index;
+        }
+        if (found == 3) return &p;
+    }
+    return nullptr;
+}
+
+// Where the middle of each triangle lands on the skin, the colour Blender
+// shows there: a colour-only polygon's colour, or the picture at the middle
+// of its coordinates (tiles repeating), which a shrunk picture keeps inside
+// its blocks of one colour.
+void ExpectMiddlesInBlenderColours(const Model& model, const std::vector<BlenderVertex>& blender,
+                                   const std::vector<size_t>& match, const Picture& skin) {
+    int wrong = 0;
+    for (size_t i = 0; i < model.triangles.size() && wrong < 3; ++i) {
+        const std::array<uint16_t, 6>& tri = model.triangles[i];
+        const BlenderObject* object = blender.at(match.at(tri[0])).object;
+        const auto* polygon = PolygonOf(tri, blender, match);
+        ASSERT_NE(polygon, nullptr) << object->name << " triangle " << i;
+        double s = 0, t = 0, u = 0, v = 0;
+        for (size_t k = 0; k < 3; ++k) {
+            s += model.st.at(tri[3 + k])[0] / 3.0;
+            t += model.st.at(tri[3 + k])[1] / 3.0;
+            for (const auto& c : *polygon)
+                if (c[0] == blender.at(match.at(tri[k])).index) u += c[1] / 3, v += c[2] / 3;
+        }
+        std::array<int, 3> expected;
+        if (object->picture.empty()) {
+            expected = object->colours.at(static_cast<size_t>(polygon - object->polygons.data()));
+        } else {
+            const Picture picture = ReadPicture(kReal + object->picture);
+            const int column = static_cast<int>((u - std::floor(u)) * picture.width);
+            const int row = picture.height - 1 - static_cast<int>((v - std::floor(v)) * picture.height);
+            expected = picture.At(column, row);
+        }
+        const std::array<int, 3> got = skin.At(static_cast<int>(s), static_cast<int>(t));
+        for (size_t k = 0; k < 3; ++k) {
+            if (std::abs(got[k] - expected[k]) <= 2) continue;
+            ADD_FAILURE() << object->name << " triangle " << i << ": skin " << testing::PrintToString(got)
+                          << " at (" << s << ", " << t << "), Blender " << testing::PrintToString(expected);
+            ++wrong;
+            break;
+        }
+    }
+}
+
 // Every corner of the model lands on the skin texel that the composition took
 // from Blender's picture at the corner's UV. The fixtures put every UV on a
 // texel corner, so (u * width, v * height) names one texel exactly: the one
@@ -218,16 +285,7 @@ void ExpectCornersOnBlenderTexels(const Model& model, const std::vector<BlenderV
     for (size_t i = 0; i < model.triangles.size(); ++i) {
         const std::array<uint16_t, 6>& tri = model.triangles[i];
         const BlenderObject* object = blender.at(match.at(tri[0])).object;
-        // The polygon holding all three corners (polygons share at most an edge).
-        const std::vector<std::array<double, 3>>* polygon = nullptr;
-        for (const auto& p : object->polygons) {
-            int found = 0;
-            for (size_t k = 0; k < 3; ++k) {
-                const BlenderVertex& b = blender.at(match.at(tri[k]));
-                for (const auto& c : p) found += b.object == object && c[0] == b.index;
-            }
-            if (found == 3) polygon = &p;
-        }
+        const std::vector<std::array<double, 3>>* polygon = PolygonOf(tri, blender, match);
         ASSERT_NE(polygon, nullptr) << object->name << " triangle " << i << " lies in no polygon of one object";
         Picture& picture = pictures[object->picture];
         if (!picture.width) picture = ReadPicture(kReal + object->picture);
@@ -331,18 +389,24 @@ TEST_P(BlenderFile, ExportsWhatBlenderEvaluatedAtEveryFrame) {
         }
     }
 
-    // The pictures are PNG files, converted into the cache and read from there.
-    EXPECT_EQ(FilesIn("cache"), kConvertedPictures);
+    // The motion scene's pictures are PNG files, converted into the cache and read from there.
+    if (file.rfind("motion.", 0) == 0) {
+        EXPECT_EQ(FilesIn("cache"), kConvertedPictures);
+    }
     const Picture skin = ReadPicture(Path("skin.bmp"));
     ASSERT_GT(skin.width, 0);
-    ExpectCornersOnBlenderTexels(model, blender, match, skin);
+    const bool painted = blender.front().object->picture.empty();
+    if (fixture.scaled || painted) ExpectMiddlesInBlenderColours(model, blender, match, skin);
+    else ExpectCornersOnBlenderTexels(model, blender, match, skin);
 }
 
 INSTANTIATE_TEST_SUITE_P(Blender, BlenderFile,
-                         ::testing::Values("motion.gltf", "motion.fbx", "motion.dae", "motion.obj"),
+                         ::testing::Values("motion.gltf", "motion.fbx", "motion.dae", "motion.obj", "tiled.gltf",
+                                           "colours.gltf", "weights.fbx", "windows/box.obj", "windows.fbx"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              std::replace(name.begin(), name.end(), '.', '_');
+                             std::replace(name.begin(), name.end(), '/', '_');
                              return name;
                          });
 
@@ -372,7 +436,7 @@ TEST_F(RealSceneExport, PlaysTheNamedAnimationAtTheGivenRate) {
     const ProcessResult unknown = Run({"--animation", "walk", "-o", "never.md2", kCharacter});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_NE(
-        unknown.err.find("has no animation \"walk\" (it has \"stand\", \"run\", \"jump\", \"death1\", \"player\")"),
+        unknown.err.find("has no animation \"walk\" (it has 0 \"stand\", 1 \"run\", 2 \"jump\", 3 \"death1\", 4 \"player\")"),
         std::string::npos)
         << unknown.err;
     EXPECT_FALSE(Exists("never.md2"));
@@ -387,7 +451,7 @@ TEST_F(RealSceneExport, MapsEachClipIntoItsRangeAsBlenderEvaluatesIt) {
     const nlohmann::json j = nlohmann::json::parse(std::ifstream(kReal + "clips_reference.json"));
     std::map<std::string, BlenderObject> clips;
     for (const auto& [name, positions] : j.at("clips").items())
-        clips[name] = {name, "", {}, positions.get<std::vector<std::vector<double>>>()};
+        clips[name] = {name, "", {}, positions.get<std::vector<std::vector<double>>>(), {}};
     const ProcessResult r = Run({"-q", "--map", "idle=stand01-stand40", "--map", "run=run1-run6", "--map",
                                  "jump=jump1-jump6", "-o", "clips.md2", kReal + "clips.gltf"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -444,8 +508,8 @@ TEST_F(RealSceneExport, ListsTheChosenNodesAndWritesNoModel) {
              "Scene file \"" + kReal + "motion.fbx\" (Autodesk FBX Importer)\n",
              std::string("Animation \"Scene\": ticks 0 to 12 at 30 a second\n"),
              std::string("      Crate [mesh, 8 vertices, 12 faces] - exported\n"),
-             "          material \"Wood\", texture \"cache/grain.tga\" (converted from \"" + kReal +
-                 "grain.png\": PNG image, which the exporter does not read)\n",
+             "          material \"Wood\", texture \"cache/grain.tga\" (from \"" + kReal +
+                 "grain.png\"; found as named; PNG image, which the exporter does not read)\n",
              std::string("    Body [mesh, 22 vertices, 40 faces, skinned to 2 bones] - not exported: not selected\n"),
              std::string("    Blob [mesh, 26 vertices, 48 faces, 2 morph targets] - exported\n"),
              std::string("      Hips [bone]\n"),
@@ -461,6 +525,70 @@ TEST_F(RealSceneExport, ConvertedTexturesGoBesideTheModelUnlessTold) {
     ASSERT_EQ(Run({"-q", "-o", "models/motion.md2", kReal + "motion.obj"}).status, 0);
     EXPECT_EQ(FilesIn("models"), (std::set<std::string>{"motion.md2", "motion.textures"}));
     EXPECT_EQ(FilesIn("models/motion.textures"), kConvertedPictures);
+}
+
+// A 1024 x 512 texture tiled twice across: 2048 x 512 pixels of page, which
+// md2export shrinks to the largest size the page holds unless told not to.
+TEST_F(RealSceneExport, ShrinksTexturesThePageCannotHoldOrSaysWhy) {
+    vorn_test::WriteFile(Path("big.tga"), vorn_test::TgaFile(1024, 512, 24, 0, 0, std::vector<uint8_t>(3 * 1024 * 512, 90)));
+    std::ofstream(Path("tiled.mtl")) << "newmtl Big\nmap_Kd big.tga\n";
+    std::ofstream(Path("tiled.obj")) << "mtllib tiled.mtl\no Wall\nv 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvt 2 0\nvt 2 1\n"
+                                        "usemtl Big\nf 1/1 2/2 3/3\n";
+    const struct {
+        Args options;
+        int status;
+        std::string message;
+        int skinWidth, skinHeight;
+    } cases[] = {
+        {{}, 0, "note: texture " + Path("big.tga") + ": 1024 x 512 scaled to 240 x 120 to fit the 480 x 480 skin page\n", 480, 120},
+        {{"--max-texture", "100"}, 0, "note: texture " + Path("big.tga") + ": 1024 x 512 scaled to 100 x 50 (--max-texture 100)\n", 200, 50},
+        {{"--no-fit"}, 1, "detail: texture " + Path("big.tga") + " (1024 x 512): its faces use 2 x 1 of it, 2048 x 512 pixels, "
+                            "more than the 480 x 480 skin page by 1568 x 32\n", 0, 0},
+    };
+    for (const auto& c : cases) {
+        Args args = c.options;
+        args.insert(args.end(), {"-o", "tiled.md2", "tiled.obj"});
+        std::filesystem::remove(Path("tiled.md2"));
+        const ProcessResult r = Run(args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        if (c.status != 0) continue;
+        Written("tiled.md2");
+        const std::vector<uint8_t> bytes = testing_files::ReadBytes(Path("tiled.md2"));
+        const md2check::Md2Header h = md2check::CheckMd2Model(bytes.data(), bytes.size()).header;
+        EXPECT_EQ(h.skinWidth, c.skinWidth);
+        EXPECT_EQ(h.skinHeight, c.skinHeight);
+    }
+    const ProcessResult none = Run({"--select", "Nothing*", kReal + "crate.obj"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("detail: --select matched no mesh node (they are Crate, Swatches)\n"), std::string::npos) << none.err;
+}
+
+// One line for each painted material: a note, or a warning when its texture is missing.
+TEST_F(RealSceneExport, SaysOnceForEachMaterialThatItIsPainted) {
+    const ProcessResult r = Run({"-o", "crate.md2", kReal + "crate.obj"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const std::string& line :
+         {std::string("md2export: note: material \"Plain\": no texture; painted in the material's colour #808080\n"),
+          "md2export: warning: material \"Missing\": texture \"" + kReal +
+              "nowhere/missing.bmp\": missing; painted in the material's colour #999999\n"})
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << "in:\n" << r.err;
+}
+
+// The library walks a COLLADA file's nodes down to a stack overflow; the run
+// ends with one line naming the file, and nothing on standard output.
+TEST_F(RealSceneExport, AFaultInsideTheLibraryEndsTheRunWithOneLine) {
+    std::ofstream dae(Path("deep.dae"));
+    dae << "<?xml version=\"1.0\"?><COLLADA xmlns=\"http://www.collada.org/2005/11/COLLADASchema\" version=\"1.4.1\">"
+           "<library_visual_scenes><visual_scene id=\"S\">";
+    for (int i = 0; i < 100000; ++i) dae << "<node>";
+    for (int i = 0; i < 100000; ++i) dae << "</node>";
+    dae << "</visual_scene></library_visual_scenes><scene><instance_visual_scene url=\"#S\"/></scene></COLLADA>";
+    dae.close();
+    const ProcessResult r = Run({"--list-nodes", "deep.dae"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "md2export: Cannot load scene file \"deep.dae\": the asset-import library failed on it (a fault inside the library)\n");
 }
 
 }  // namespace

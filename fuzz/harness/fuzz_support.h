@@ -23,6 +23,7 @@ std::string CheckModelUpdateInput(const uint8_t* data, size_t size);
 std::string CheckJsonSceneInput(const uint8_t* data, size_t size);
 std::string CheckExportInput(const uint8_t* data, size_t size);
 std::string CheckPreviewInput(const uint8_t* data, size_t size);
+std::string CheckRealSceneInput(const uint8_t* data, size_t size);
 
 // A folder made for this process (under TMPDIR, else /tmp) and removed with
 // everything in it when the process exits, or by a later process when this

@@ -3,7 +3,11 @@
 #include <fnmatch.h>
 
 #include <algorithm>
+#include <array>
+#include <cctype>
+#include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -16,7 +20,10 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
-#include <stb/stb_image.h>
+#include <nlohmann/json.hpp>
+
+#include "standin/host/page_fit.h"
+#include "standin/host/texture_cache.h"
 
 namespace fs = std::filesystem;
 
@@ -354,37 +361,6 @@ std::string WhyConvert(const std::string& path) {
     return "TGA of image type " + std::to_string(type);
 }
 
-// A plain TGA: no image ID, uncompressed, bottom-up; 24 bits, or 32 with alpha.
-// rgba holds width x height pixels of 4 bytes, top row first.
-bool WriteTga(const std::string& path, const uint8_t* rgba, int width, int height, bool alpha) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    const uint8_t depth = alpha ? 32 : 24;
-    const uint8_t head[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                              static_cast<uint8_t>(width & 0xFF), static_cast<uint8_t>(width >> 8),
-                              static_cast<uint8_t>(height & 0xFF), static_cast<uint8_t>(height >> 8),
-                              depth, static_cast<uint8_t>(alpha ? 8 : 0)};
-    out.write(reinterpret_cast<const char*>(head), sizeof head);
-    std::vector<char> row(static_cast<size_t>(width) * (alpha ? 4 : 3));
-    for (int y = height - 1; y >= 0; --y) {
-        const uint8_t* src = rgba + static_cast<size_t>(y) * static_cast<size_t>(width) * 4;
-        char* dst = row.data();
-        for (int x = 0; x < width; ++x, src += 4) {
-            *dst++ = static_cast<char>(src[2]);
-            *dst++ = static_cast<char>(src[1]);
-            *dst++ = static_cast<char>(src[0]);
-            if (alpha) *dst++ = static_cast<char>(src[3]);
-        }
-        out.write(row.data(), static_cast<std::streamsize>(row.size()));
-    }
-    return static_cast<bool>(out);
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string PercentDecoded(const std::string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
@@ -399,7 +375,153 @@ std::string PercentDecoded(const std::string& s) {
     return out;
 }
 
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Texture files larger than this are not read.
+constexpr uintmax_t kMaxTextureFileBytes = uintmax_t{256} << 20;
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The entry of a folder named name, the exact spelling first, then any spelling of its letters.
+fs::path EntryNoCase(const fs::path& folder, const std::string& name) {
+    std::error_code ec;
+    if (fs::exists(folder / name, ec)) return folder / name;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (EqualNoCase(it->path().filename().string(), name)) return it->path();
+    return {};
+}
+
+// An absolute path found component by component as Windows finds it.
+fs::path FindNoCase(const fs::path& path) {
+    fs::path at = path.root_path();
+    for (const fs::path& part : path.relative_path()) {
+        at = EntryNoCase(at, part.string());
+        if (at.empty()) return {};
+    }
+    std::error_code ec;
+    return fs::is_regular_file(at, ec) ? at : fs::path();
+}
+
+struct FoundFile {
+    fs::path path;  // empty: not found
+    std::string how;
+};
+
+// A texture file as the modelling host on Windows would find the name a
+// scene file gives: relative to the scene file, '\' a separator, the case of
+// letters not counting; a path that does not exist here (another machine's)
+// by its base name beside the scene file, then in the folders beside it.
+FoundFile FindTexture(std::string named, const fs::path& sceneDir) {
+    std::replace(named.begin(), named.end(), '\\', '/');
+    std::error_code ec;
+    for (const std::string& text : {named, PercentDecoded(named)}) {
+        fs::path p(text);
+        p = (p.is_absolute() ? p : sceneDir / p).lexically_normal();
+        if (fs::is_regular_file(p, ec)) return {p, "as named"};
+        if (fs::path q = FindNoCase(p); !q.empty()) return {q, "as named, letters in another case"};
+    }
+    const std::string base = fs::path(named).filename().string();
+    if (base.empty() || base == "." || base == "..") return {};
+    if (fs::path q = EntryNoCase(sceneDir, base); !q.empty() && fs::is_regular_file(q, ec))
+        return {q, "by its base name beside the scene file"};
+    std::vector<fs::path> folders;
+    for (fs::directory_iterator it(sceneDir, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_directory(ec)) folders.push_back(it->path());
+    std::sort(folders.begin(), folders.end());
+    for (const fs::path& folder : folders)
+        if (fs::path q = EntryNoCase(folder, base); !q.empty() && fs::is_regular_file(q, ec))
+            return {q, "by its base name in " + folder.filename().string() + "/"};
+    return {};
+}
+
+// How deep the nodes of a glTF file (text or binary) nest, counted up to
+// limit + 1, for files the library would otherwise walk without a bound; 0
+// when the file is no glTF this can read (the library then says why).
+int GltfNodeDepth(const std::string& path, int limit) {
+    std::string text = ReadWholeFile(path);
+    if (text.size() >= 20 && text.compare(0, 4, "glTF") == 0) {
+        const uint32_t length = Le(reinterpret_cast<const uint8_t*>(text.data()) + 12, 4);
+        if (text.compare(16, 4, "JSON") != 0 || length > text.size() - 20) return 0;
+        text = text.substr(20, length);
+    }
+    const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
+    if (!doc.is_object() || !doc.contains("nodes") || !doc["nodes"].is_array()) return 0;
+    const nlohmann::json& nodes = doc["nodes"];
+    const size_t n = nodes.size();
+    std::vector<std::vector<size_t>> children(n);
+    std::vector<bool> isChild(n, false);
+    for (size_t i = 0; i < n; ++i) {
+        if (!nodes[i].is_object() || !nodes[i].contains("children") || !nodes[i]["children"].is_array()) continue;
+        for (const nlohmann::json& c : nodes[i]["children"])
+            if (c.is_number_unsigned() && c.get<uint64_t>() < n) {
+                children[i].push_back(c.get<size_t>());
+                isChild[c.get<size_t>()] = true;
+            }
+    }
+    // Each node is taken again only at a deeper level than before, and no
+    // level beyond the limit is walked, so loops end too.
+    std::vector<int> level(n, 0);
+    std::vector<std::pair<size_t, int>> stack;
+    for (size_t i = 0; i < n; ++i)
+        if (!isChild[i]) stack.push_back({i, 1});
+    if (stack.empty() && n > 0) stack.push_back({0, 1});
+    int deepest = 0;
+    while (!stack.empty()) {
+        const auto [i, d] = stack.back();
+        stack.pop_back();
+        if (d <= level[i]) continue;
+        level[i] = d;
+        deepest = std::max(deepest, d);
+        if (d > limit) return d;
+        for (size_t c : children[i]) stack.push_back({c, d + 1});
+    }
+    return deepest;
+}
+
+// How deep the library's node tree nests (its root at 1), counted up to limit + 1.
+int NodeDepth(const aiNode* root, int limit) {
+    std::vector<std::pair<const aiNode*, int>> stack{{root, 1}};
+    int deepest = 0;
+    while (!stack.empty()) {
+        const auto [node, d] = stack.back();
+        stack.pop_back();
+        deepest = std::max(deepest, d);
+        if (d > limit) return d;
+        for (unsigned i = 0; i < node->mNumChildren; ++i) stack.push_back({node->mChildren[i], d + 1});
+    }
+    return deepest;
+}
+
+
 // --- The loader ------------------------------------------------------------------
+
+constexpr int kMaxNodeDepth = 256;  // as in JSON scenes: the exporter's walks of the tree recurse
+
+// A picture the materials use, from where it comes to the file their bitmaps name.
+struct TexturePlan {
+    enum Kind { File, Embedded, Painted } kind = File;
+    std::string source;      // as the notes give it
+    std::string found;       // how it was found
+    std::string conversion;  // why it is written into the cache; empty: taken as it is
+    std::string cachePath;   // its name in the cache
+    const aiTexture* embedded = nullptr;
+    Picture painted;
+    int width = 0, height = 0;  // from the header; 0 when unknown
+    int fitWidth = 0, fitHeight = 0;
+    std::string file;  // what the bitmaps name once written
+    std::string problem;
+    std::string scaledBecause;
+
+    bool Scaled() const { return fitWidth != width || fitHeight != height; }
+    bool Writes() const { return kind != File || !conversion.empty() || Scaled(); }
+};
 
 class Loader {
 public:
@@ -416,11 +538,11 @@ private:
     void BuildNodes(const aiNode* node, SceneNode* parent);
     void BuildMesh(const aiNode* node, int rigIndex, SceneNode* target);
     SceneMaterial* MaterialFor(unsigned index);
-    bool IsInventedMaterial(unsigned index) const;
-    void SetTexture(unsigned index, SceneMaterial* material);
-    std::string ConvertPicture(const std::string& name, const uint8_t* data, size_t size, bool& ok,
-                               std::string& problem);
-    std::string CachePathFor(const std::string& stem);
+    void PlanTexture(const aiMaterial* m, SceneMaterial* material);
+    size_t PlanPainted(const std::array<uint8_t, 3>& colour);
+    size_t AddPlan(const std::string& key, TexturePlan plan);
+    void FitPage();
+    void WriteTextures();
 
     std::string path_;
     AssimpLoadOptions options_;
@@ -433,20 +555,40 @@ private:
     std::map<const aiNode*, int> rigIndex_;
     std::map<std::string, int> rigByName_;
     std::map<unsigned, SceneMaterial*> materials_;
-    std::map<std::string, std::string> converted_;  // source key -> written file
-    std::set<std::string> cacheNames_;
-    std::string folder_;
+    std::vector<TexturePlan> plans_;
+    std::map<std::string, size_t> planByKey_;
+    std::map<const SceneMaterial*, size_t> planOf_;  // each material's picture
+    std::map<const SceneMaterial*, size_t> noteOf_;  // each material's note
+    std::set<const SceneMaterial*> paintedMaterials_;  // those without a usable texture
+    std::map<const SceneMaterial*, std::array<uint8_t, 3>> colourOf_;
+    std::vector<SceneMaterial*> ownMaterials_;  // every material made, to give it its bitmap
+    std::unique_ptr<TextureCache> cache_;
 };
+
+bool IsGltfName(const std::string& path) {
+    const std::string ext = fs::path(path).extension().string();
+    return EqualNoCase(ext, ".gltf") || EqualNoCase(ext, ".glb");
+}
 
 int Loader::Run(std::string& error) {
     report_.path = path_;
+    const std::string tooDeep = "Cannot load scene file \"" + path_ + "\": its nodes nest deeper than " +
+                                std::to_string(kMaxNodeDepth) + " levels";
+    // The library walks a glTF file's nodes without a bound of its own.
+    if (IsGltfName(path_) && GltfNodeDepth(path_, kMaxNodeDepth) > kMaxNodeDepth) {
+        error = tooDeep;
+        return 0;
+    }
     // Collada files name their nodes by id unless asked for the names the artist gave.
     importer_.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_USE_COLLADA_NAMES, true);
-    ai_ = importer_.ReadFile(path_, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_SortByPType |
-                                        aiProcess_ValidateDataStructure);
+    ai_ = importer_.ReadFile(path_, AssimpReadSteps());
     if (!ai_ || !ai_->mRootNode) {
         const char* why = importer_.GetErrorString();
         error = "Cannot load scene file \"" + path_ + "\": " + (why && *why ? why : "no scene in the file");
+        return 0;
+    }
+    if (NodeDepth(ai_->mRootNode, kMaxNodeDepth) > kMaxNodeDepth) {
+        error = tooDeep;
         return 0;
     }
     if (ai_->mMetaData) {
@@ -457,21 +599,24 @@ int Loader::Run(std::string& error) {
     SetUnitsAndAxes();
 
     const fs::path scenePath(path_);
-    if (!options_.textureFolder.empty()) {
-        folder_ = options_.textureFolder;
-    } else {
+    std::string folder = options_.textureFolder;
+    if (folder.empty()) {
         const fs::path beside = options_.outputPath.empty() ? scenePath.parent_path() : fs::path(options_.outputPath).parent_path();
-        folder_ = (beside / (scenePath.stem().string() + ".textures")).string();
+        folder = (beside / (scenePath.stem().string() + ".textures")).string();
     }
-    report_.textureFolder = folder_;
+    cache_ = std::make_unique<TextureCache>(folder);
+    report_.textureFolder = folder;
 
     BuildRig(ai_->mRootNode, -1);
     if (!animations_.empty()) ReadAnimation();
     rig_->secondsPerTick = 1.0 / (static_cast<double>(scene_.ticksPerFrame) * options_.framesPerSecond);
     BuildNodes(ai_->mRootNode, scene_.root.get());
     scene_.SetTicksPerFrame(scene_.ticksPerFrame);
+    FitPage();
+    WriteTextures();
     return 1;
 }
+
 
 void Loader::ReadAnimation() {
     // Single keys hold a value and say nothing about when the animation
@@ -549,29 +694,62 @@ bool ColladaNamesClips(const std::string& path) {
     return ReadWholeFile(path).find("<library_animation_clips") != std::string::npos;
 }
 
+// An animation's name and the range of its keys that move.
+AnimationSummary Summarise(const aiAnimation* a) {
+    AnimationSummary s;
+    s.name = a->mName.C_Str();
+    s.ticksPerSecond = a->mTicksPerSecond > 0 ? a->mTicksPerSecond : 25.0;
+    bool any = false;
+    auto span = [&](double first, double last, unsigned count) {
+        if (count < 2) return;
+        s.startTick = any ? std::min(s.startTick, first) : first;
+        s.endTick = any ? std::max(s.endTick, last) : last;
+        any = true;
+    };
+    for (unsigned c = 0; c < a->mNumChannels; ++c) {
+        const aiNodeAnim* ch = a->mChannels[c];
+        if (ch->mNumPositionKeys) span(ch->mPositionKeys[0].mTime, ch->mPositionKeys[ch->mNumPositionKeys - 1].mTime, ch->mNumPositionKeys);
+        if (ch->mNumRotationKeys) span(ch->mRotationKeys[0].mTime, ch->mRotationKeys[ch->mNumRotationKeys - 1].mTime, ch->mNumRotationKeys);
+        if (ch->mNumScalingKeys) span(ch->mScalingKeys[0].mTime, ch->mScalingKeys[ch->mNumScalingKeys - 1].mTime, ch->mNumScalingKeys);
+    }
+    for (unsigned c = 0; c < a->mNumMorphMeshChannels; ++c) {
+        const aiMeshMorphAnim* ch = a->mMorphMeshChannels[c];
+        if (ch->mNumKeys) span(ch->mKeys[0].mTime, ch->mKeys[ch->mNumKeys - 1].mTime, ch->mNumKeys);
+    }
+    return s;
+}
+
+// An animation as the listing and the messages name it: an unnamed one by its index.
+std::string AnimationLabel(const std::string& name, size_t index) {
+    return name.empty() ? "#" + std::to_string(index) : name;
+}
+
 bool Loader::ChooseAnimation(std::string& error) {
-    for (unsigned i = 0; i < ai_->mNumAnimations; ++i) report_.animations.push_back(ai_->mAnimations[i]->mName.C_Str());
+    for (unsigned i = 0; i < ai_->mNumAnimations; ++i) report_.animations.push_back(Summarise(ai_->mAnimations[i]));
     if (ai_->mNumAnimations == 0 && options_.animation.empty()) return true;
     const std::string& want = options_.animation;
-    const aiAnimation* chosen = nullptr;
+    unsigned chosenIndex = ai_->mNumAnimations;
     if (want.empty()) {
-        chosen = ai_->mAnimations[0];
+        chosenIndex = 0;
     } else if (std::all_of(want.begin(), want.end(), [](char c) { return c >= '0' && c <= '9'; }) && want.size() < 9) {
-        const unsigned index = static_cast<unsigned>(std::stoul(want));
-        if (index < ai_->mNumAnimations) chosen = ai_->mAnimations[index];
+        chosenIndex = static_cast<unsigned>(std::stoul(want));
     } else {
-        for (unsigned i = 0; i < ai_->mNumAnimations && !chosen; ++i)
-            if (want == ai_->mAnimations[i]->mName.C_Str()) chosen = ai_->mAnimations[i];
+        for (unsigned i = 0; i < ai_->mNumAnimations && chosenIndex == ai_->mNumAnimations; ++i)
+            if (want == ai_->mAnimations[i]->mName.C_Str()) chosenIndex = i;
     }
-    if (!chosen) {
+    if (chosenIndex >= ai_->mNumAnimations) {
         std::string names;
-        for (const std::string& n : report_.animations) names += (names.empty() ? "\"" : ", \"") + n + "\"";
+        for (size_t i = 0; i < report_.animations.size(); ++i)
+            names += (names.empty() ? "" : ", ") + std::to_string(i) + " " +
+                     (report_.animations[i].name.empty() ? "(unnamed)" : "\"" + report_.animations[i].name + "\"");
         error = "Scene file \"" + path_ + "\" has no animation \"" + want + "\" (it has " +
                 (names.empty() ? std::string("none") : names) + ")";
         return false;
     }
+    const aiAnimation* chosen = ai_->mAnimations[chosenIndex];
     animations_.push_back(chosen);
-    report_.animation = chosen->mName.C_Str();
+    report_.animation = AnimationLabel(chosen->mName.C_Str(), chosenIndex);
+    report_.animated = true;
     // The library hands such a timeline over in pieces (those of one channel
     // combined, the others one by one); unless one is named, they play together.
     if (want.empty() && report_.format.find("Collada") != std::string::npos && ai_->mNumAnimations > 1 &&
@@ -580,7 +758,7 @@ bool Loader::ChooseAnimation(std::string& error) {
             const aiAnimation* piece = ai_->mAnimations[i];
             if (piece->mTicksPerSecond != chosen->mTicksPerSecond) continue;
             animations_.push_back(piece);
-            report_.animation += std::string(" + ") + piece->mName.C_Str();
+            report_.animation += " + " + AnimationLabel(piece->mName.C_Str(), i);
         }
     }
     // A file that does not say how fast its ticks run: the library's own
@@ -590,6 +768,7 @@ bool Loader::ChooseAnimation(std::string& error) {
     rig_->animated = true;
     return true;
 }
+
 
 void Loader::SetUnitsAndAxes() {
     double metres = 1.0;  // metres per file unit
@@ -682,6 +861,21 @@ void Loader::BuildNodes(const aiNode* node, SceneNode* parent) {
     for (unsigned i = 0; i < node->mNumChildren; ++i) BuildNodes(node->mChildren[i], made);
 }
 
+// Where a face without its own texture coordinates lies in its texture: the
+// whole of it, so that the plug-in has a rectangle to place.
+const float kCornerUv[3][2] = {{0, 0}, {1, 0}, {0, 1}};
+
+// A strip of colour cells: each cell 4 pixels square, the face's corners well inside it.
+constexpr int kCell = 4;
+constexpr size_t kMaxCells = 4096;
+
+using Rgb = std::array<uint8_t, 3>;
+
+uint8_t Channel(double v) {
+    if (!(v > 0)) return 0;
+    return v >= 1 ? 255 : static_cast<uint8_t>(std::lround(v * 255.0));
+}
+
 void Loader::BuildMesh(const aiNode* node, int rigIndex, SceneNode* target) {
     auto deform = std::make_shared<DeformData>();
     deform->rig = rig_;
@@ -690,21 +884,20 @@ void Loader::BuildMesh(const aiNode* node, int rigIndex, SceneNode* target) {
 
     // The node's materials, in the file's material order: one slot each.
     std::vector<unsigned> slots;
-    bool withoutMaterial = false;
     size_t targetCount = 0;
-    bool anyUv = false, anyColour = false;
+    bool anyColour = false;
     for (unsigned i = 0; i < node->mNumMeshes; ++i) {
         const aiMesh* m = ai_->mMeshes[node->mMeshes[i]];
         if (!(m->mPrimitiveTypes & aiPrimitiveType_TRIANGLE)) continue;
-        if (IsInventedMaterial(m->mMaterialIndex)) withoutMaterial = true;
-        else slots.push_back(m->mMaterialIndex);
+        slots.push_back(m->mMaterialIndex);
         targetCount = std::max<size_t>(targetCount, m->mNumAnimMeshes);
-        anyUv = anyUv || m->HasTextureCoords(0);
         anyColour = anyColour || m->HasVertexColors(0);
         if (m->mNumBones > 0) deform->skinned = true;
     }
     std::sort(slots.begin(), slots.end());
     slots.erase(std::unique(slots.begin(), slots.end()), slots.end());
+    std::vector<SceneMaterial*> slotMaterials;
+    for (unsigned index : slots) slotMaterials.push_back(MaterialFor(index));
 
     std::map<WeldKey, uint32_t> welded;
     std::map<std::pair<float, float>, uint32_t> uvIndex;
@@ -712,6 +905,13 @@ void Loader::BuildMesh(const aiNode* node, int rigIndex, SceneNode* target) {
     deform->targets.assign(targetCount, {});
     deform->defaultWeights.assign(targetCount, 0.0);
     std::map<std::string, int> influenceByName;
+    auto uvVertex = [&](float u, float v) {
+        auto [it, fresh] = uvIndex.emplace(std::make_pair(u, v), static_cast<uint32_t>(mesh.tVerts.size()));
+        if (fresh) mesh.tVerts.emplace_back(u, v, 0.0f);
+        return it->second;
+    };
+    // Faces of painted materials that carry vertex colours, with their colour.
+    std::vector<std::pair<size_t, std::array<double, 3>>> stripFaces;
 
     for (unsigned i = 0; i < node->mNumMeshes; ++i) {
         const aiMesh* m = ai_->mMeshes[node->mMeshes[i]];
@@ -732,6 +932,14 @@ void Loader::BuildMesh(const aiNode* node, int rigIndex, SceneNode* target) {
                 if (vw.mVertexId < m->mNumVertices && vw.mWeight != 0.0f)
                     vertexWeights[vw.mVertexId].push_back({it->second, vw.mWeight});
             }
+        }
+        // Weights that do not add up to 1 are shares of their sum, as other
+        // viewers take them; without, the vertex would shrink toward the origin.
+        for (auto& weights : vertexWeights) {
+            double sum = 0.0;
+            for (const auto& w : weights) sum += w.second;
+            if (sum > 0 && sum != 1.0)
+                for (auto& w : weights) w.second = static_cast<float>(w.second / sum);
         }
         std::vector<uint32_t> remap(m->mNumVertices);
         for (unsigned v = 0; v < m->mNumVertices; ++v) {
@@ -755,48 +963,113 @@ void Loader::BuildMesh(const aiNode* node, int rigIndex, SceneNode* target) {
             }
             remap[v] = it->second;
         }
-        const bool noMaterial = IsInventedMaterial(m->mMaterialIndex);
-        const uint32_t slot = noMaterial ? static_cast<uint32_t>(slots.size())
-                                         : static_cast<uint32_t>(std::lower_bound(slots.begin(), slots.end(), m->mMaterialIndex) - slots.begin());
+        const uint32_t slot = static_cast<uint32_t>(std::lower_bound(slots.begin(), slots.end(), m->mMaterialIndex) - slots.begin());
+        SceneMaterial* material = slotMaterials[slot];
+        const bool painted = paintedMaterials_.count(material) > 0;
+        const bool strip = painted && m->HasVertexColors(0);
+        const bool ownUv = !painted && m->HasTextureCoords(0);
+        const Rgb tint = colourOf_[material];
         for (unsigned f = 0; f < m->mNumFaces; ++f) {
             const aiFace& face = m->mFaces[f];
             if (face.mNumIndices != 3) continue;
             Face hf;
             TVFace tf, cf;
+            std::array<double, 3> sum{};
             for (int c = 0; c < 3; ++c) {
                 const unsigned v = face.mIndices[c] < m->mNumVertices ? face.mIndices[c] : 0;
                 hf.v[c] = remap[v];
-                if (anyUv) {
-                    const aiVector3D uv = m->HasTextureCoords(0) ? m->mTextureCoords[0][v] : aiVector3D();
-                    auto [it, fresh] = uvIndex.emplace(std::make_pair(uv.x, uv.y), static_cast<uint32_t>(mesh.tVerts.size()));
-                    if (fresh) mesh.tVerts.emplace_back(uv.x, uv.y, 0.0f);
-                    tf.t[c] = it->second;
-                }
+                const aiVector3D uv = ownUv ? m->mTextureCoords[0][v] : aiVector3D(kCornerUv[c][0], kCornerUv[c][1], 0);
+                tf.t[c] = uvVertex(uv.x, uv.y);
                 if (anyColour) {
                     const aiColor4D col = m->HasVertexColors(0) ? m->mColors[0][v] : aiColor4D(1, 1, 1, 1);
                     auto [it, fresh] = colourIndex.emplace(std::make_tuple(col.r, col.g, col.b), static_cast<uint32_t>(mesh.vertCol.size()));
                     if (fresh) mesh.vertCol.emplace_back(col.r, col.g, col.b);
                     cf.t[c] = it->second;
+                    sum[0] += col.r / 3.0, sum[1] += col.g / 3.0, sum[2] += col.b / 3.0;
                 }
             }
+            if (strip) stripFaces.push_back({mesh.faces.size(), {sum[0] * tint[0] / 255.0, sum[1] * tint[1] / 255.0, sum[2] * tint[2] / 255.0}});
             hf.setMatID(slot);
             mesh.faces.push_back(hf);
-            if (anyUv) mesh.tvFace.push_back(tf);
+            mesh.tvFace.push_back(tf);
             if (anyColour) mesh.vcFace.push_back(cf);
         }
     }
 
-    // Materials: one goes on the node as it is; several (or one beside faces
-    // without any) make a multi-material whose slots follow the file's order,
-    // the faces without a material pointing at an empty last slot.
-    if (slots.size() == 1 && !withoutMaterial) {
-        target->material = MaterialFor(slots[0]);
-    } else if (!slots.empty()) {
+    if (!stripFaces.empty()) {
+        // One cell per colour, fewer bits a channel until the cells are few enough.
+        std::map<Rgb, size_t> cellOf;
+        std::vector<Rgb> faceColour(stripFaces.size());
+        for (int drop = 0; drop < 8; ++drop) {
+            cellOf.clear();
+            for (size_t i = 0; i < stripFaces.size(); ++i) {
+                Rgb c;
+                for (int k = 0; k < 3; ++k) c[k] = static_cast<uint8_t>((Channel(stripFaces[i].second[k]) >> drop) << drop);
+                faceColour[i] = c;
+                cellOf.emplace(c, 0);
+            }
+            if (cellOf.size() <= kMaxCells) break;
+        }
+        const int cells = static_cast<int>(cellOf.size());
+        const int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(cells))));
+        const int rows = (cells + columns - 1) / columns;
+        Picture strip;
+        strip.width = columns * kCell;
+        strip.height = rows * kCell;
+        strip.rgba.assign(static_cast<size_t>(strip.width) * static_cast<size_t>(strip.height) * 4, 255);
+        std::vector<std::array<uint32_t, 3>> cellUv;
+        const float w = static_cast<float>(strip.width), h = static_cast<float>(strip.height);
+        for (auto& [colour, index] : cellOf) {
+            index = cellUv.size();
+            const int x0 = static_cast<int>(index % static_cast<size_t>(columns)) * kCell;
+            const int y0 = static_cast<int>(index / static_cast<size_t>(columns)) * kCell;  // from the top
+            for (int y = y0; y < y0 + kCell; ++y)
+                for (int x = x0; x < x0 + kCell; ++x)
+                    std::copy(colour.begin(), colour.end(), strip.rgba.begin() + 4 * (static_cast<size_t>(y) * static_cast<size_t>(strip.width) + static_cast<size_t>(x)));
+            // v runs up from the bottom row.
+            cellUv.push_back({uvVertex((x0 + 1) / w, 1 - (y0 + 1) / h), uvVertex((x0 + 3) / w, 1 - (y0 + 1) / h),
+                              uvVertex((x0 + 1) / w, 1 - (y0 + 3) / h)});
+        }
+        TexturePlan plan;
+        plan.kind = TexturePlan::Painted;
+        plan.source = "vertex colours of " + target->name;
+        plan.painted = std::move(strip);
+        plan.width = plan.fitWidth = plan.painted.width;
+        plan.height = plan.fitHeight = plan.painted.height;
+        plan.cachePath = cache_->Reserve(SafeStem(target->name) + "-colours");
+        const size_t planIndex = AddPlan("strip " + std::to_string(plans_.size()), std::move(plan));
+        SceneMaterial* stripMaterial = scene_.AddMaterial(target->name + " colours");
+        ownMaterials_.push_back(stripMaterial);
+        planOf_[stripMaterial] = planIndex;
+        noteOf_[stripMaterial] = report_.textures.size();
+        TextureNote note;
+        note.material = stripMaterial->name.data();
+        note.painted = true;
+        note.conversion = "the vertex colours of " + target->name + " painted as " + std::to_string(cells) +
+                          (cells == 1 ? " colour cell" : " colour cells") + ", one a face";
+        report_.textures.push_back(note);
+        const uint32_t stripSlot = static_cast<uint32_t>(slotMaterials.size());
+        const bool all = stripFaces.size() == mesh.faces.size();
+        for (size_t i = 0; i < stripFaces.size(); ++i) {
+            const size_t f = stripFaces[i].first;
+            const auto& uv = cellUv[cellOf[faceColour[i]]];
+            for (int c = 0; c < 3; ++c) mesh.tvFace[f].t[c] = uv[static_cast<size_t>(c)];
+            mesh.faces[f].setMatID(all ? 0 : stripSlot);
+        }
+        if (all) slotMaterials.clear();
+        slotMaterials.push_back(stripMaterial);
+    }
+
+    // Materials: one goes on the node as it is; several make a multi-material
+    // whose slots follow the file's order.
+    if (slotMaterials.size() == 1) {
+        target->material = slotMaterials[0];
+    } else if (!slotMaterials.empty()) {
         SceneMaterial* multi = scene_.AddMaterial(target->name + " Multi");
-        for (unsigned index : slots) multi->subMaterials.push_back(MaterialFor(index));
-        if (withoutMaterial) multi->subMaterials.push_back(nullptr);
+        multi->subMaterials = slotMaterials;
         target->material = multi;
     }
+
 
     const bool moves = deform->skinned || targetCount > 0;
     std::string what = "mesh, " + std::to_string(mesh.verts.size()) + " vertices, " + std::to_string(mesh.faces.size()) + " faces";
@@ -818,155 +1091,316 @@ void Loader::BuildMesh(const aiNode* node, int rigIndex, SceneNode* target) {
     target->mesh = std::move(mesh);
 }
 
-// The glTF reader adds an unnamed material without texture at the end for
-// primitives that have none; the other readers name theirs "DefaultMaterial".
-bool Loader::IsInventedMaterial(unsigned index) const {
-    if (index >= ai_->mNumMaterials) return true;
-    const aiMaterial* m = ai_->mMaterials[index];
-    aiString name;
-    const bool named = m->Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0;
-    if (named) return std::strcmp(name.C_Str(), AI_DEFAULT_MATERIAL_NAME) == 0;
-    const bool textured = m->GetTextureCount(aiTextureType_DIFFUSE) > 0 || m->GetTextureCount(aiTextureType_BASE_COLOR) > 0;
-    return report_.format.find("glTF") != std::string::npos && index + 1 == ai_->mNumMaterials && !textured;
+// The colour a material shows without a texture: its base colour (glTF), else
+// its diffuse colour, else white.
+Rgb MaterialColour(const aiMaterial* m) {
+    aiColor4D c(1, 1, 1, 1);
+    if (!m || (m->Get(AI_MATKEY_BASE_COLOR, c) != AI_SUCCESS && m->Get(AI_MATKEY_COLOR_DIFFUSE, c) != AI_SUCCESS))
+        c = aiColor4D(1, 1, 1, 1);
+    return {Channel(c.r), Channel(c.g), Channel(c.b)};
+}
+
+std::string Hex(const Rgb& c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", c[0], c[1], c[2]);
+    return text;
 }
 
 SceneMaterial* Loader::MaterialFor(unsigned index) {
     auto it = materials_.find(index);
     if (it != materials_.end()) return it->second;
+    const aiMaterial* m = index < ai_->mNumMaterials ? ai_->mMaterials[index] : nullptr;
     aiString name;
-    std::string text = "Material #" + std::to_string(index);
-    if (ai_->mMaterials[index]->Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0) text = name.C_Str();
+    std::string text = m ? "Material #" + std::to_string(index) : std::string(AI_DEFAULT_MATERIAL_NAME);
+    if (m && m->Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0) text = name.C_Str();
     SceneMaterial* material = scene_.AddMaterial(text);
     materials_[index] = material;
-    SetTexture(index, material);
+    ownMaterials_.push_back(material);
+    PlanTexture(m, material);
     return material;
 }
 
-std::string Loader::CachePathFor(const std::string& stem) {
-    std::string name = stem.empty() ? "texture" : stem;
-    std::string candidate = name;
-    for (int n = 2; cacheNames_.count(candidate); ++n) candidate = name + "-" + std::to_string(n);
-    cacheNames_.insert(candidate);
-    return (fs::path(folder_) / (candidate + ".tga")).string();
+size_t Loader::AddPlan(const std::string& key, TexturePlan plan) {
+    plans_.push_back(std::move(plan));
+    planByKey_[key] = plans_.size() - 1;
+    return plans_.size() - 1;
 }
 
-// Decodes a picture and writes it as a plain TGA into the texture folder; returns its path.
-std::string Loader::ConvertPicture(const std::string& stem, const uint8_t* data, size_t size, bool& ok,
-                                   std::string& problem) {
-    ok = false;
-    int w = 0, h = 0, channels = 0;
-    if (size > static_cast<size_t>(INT32_MAX)) {
-        problem = "picture too large to decode";
-        return "";
-    }
-    stbi_uc* pixels = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, 4);
-    if (!pixels) {
-        problem = std::string("cannot decode the picture (") + stbi_failure_reason() + ")";
-        return "";
-    }
-    std::string out;
-    if (w > 65535 || h > 65535) {
-        problem = "picture too large for a TGA file";
-    } else {
-        std::error_code ec;
-        fs::create_directories(folder_, ec);
-        out = CachePathFor(stem);
-        if (ec || !WriteTga(out, pixels, w, h, channels == 2 || channels == 4)) {
-            problem = "cannot write \"" + out + "\"";
-            out.clear();
+size_t Loader::PlanPainted(const Rgb& colour) {
+    const std::string key = "colour " + Hex(colour);
+    if (auto it = planByKey_.find(key); it != planByKey_.end()) return it->second;
+    TexturePlan plan;
+    plan.kind = TexturePlan::Painted;
+    plan.source = key;
+    plan.painted = PlainPicture(kCell, kCell, colour.data());
+    plan.width = plan.fitWidth = plan.height = plan.fitHeight = kCell;
+    plan.cachePath = cache_->Reserve("colour-" + Hex(colour).substr(1));
+    return AddPlan(key, std::move(plan));
+}
+
+// Finds the material's diffuse texture and plans what its bitmap will name;
+// a material without a usable one is painted in its colour.
+void Loader::PlanTexture(const aiMaterial* m, SceneMaterial* material) {
+    TextureNote note;
+    note.material = material->name.data();
+    const Rgb colour = MaterialColour(m);
+    colourOf_[material] = colour;
+    std::string unusable = "no texture";
+    size_t planIndex = plans_.size();
+    aiString texture;
+    if (m && (m->GetTexture(aiTextureType_DIFFUSE, 0, &texture) == AI_SUCCESS ||
+              m->GetTexture(aiTextureType_BASE_COLOR, 0, &texture) == AI_SUCCESS)) {
+        const std::string named = texture.C_Str();
+        const fs::path sceneDir = fs::path(path_).parent_path();
+        const auto [embedded, embeddedIndex] = ai_->GetEmbeddedTextureAndIndex(named.c_str());
+        TexturePlan plan;
+        std::string key;
+        if (embedded) {
+            key = "embedded #" + std::to_string(embeddedIndex);
+            plan.kind = TexturePlan::Embedded;
+            plan.embedded = embedded;
+            plan.source = key;
+            plan.found = "embedded in the scene file";
+            plan.conversion = std::string("embedded ") + (embedded->mHeight == 0 ? embedded->achFormatHint : "raw") + " picture";
+            const std::string stem = embedded->mFilename.length > 0 ? SafeStem(embedded->mFilename.C_Str())
+                                                                   : SafeStem(path_) + "-embedded-" + std::to_string(embeddedIndex);
+            if (!planByKey_.count(key)) {
+                plan.cachePath = cache_->Reserve(stem);
+                if (embedded->mHeight == 0) {
+                    PictureSize(reinterpret_cast<const uint8_t*>(embedded->pcData), embedded->mWidth, plan.width, plan.height, plan.problem);
+                } else {
+                    plan.width = static_cast<int>(std::min<unsigned>(embedded->mWidth, INT_MAX));
+                    plan.height = static_cast<int>(std::min<unsigned>(embedded->mHeight, INT_MAX));
+                    plan.problem = SizeProblem(plan.width, plan.height);
+                }
+            }
         } else {
-            ok = true;
-            if (ReaderFor(out) != Reader::Tga) problem = "the exporter would not read \"" + out + "\" as TGA: rename the texture folder";
+            const FoundFile found = FindTexture(named, sceneDir);
+            std::string slashed = named;
+            std::replace(slashed.begin(), slashed.end(), '\\', '/');
+            const fs::path p(slashed);
+            plan.source = (found.path.empty() ? (p.is_absolute() ? p : sceneDir / p) : found.path).lexically_normal().string();
+            plan.found = found.how;
+            key = plan.source;
+            if (found.path.empty()) {
+                plan.problem = "missing";
+            } else if (!planByKey_.count(key)) {
+                plan.conversion = WhyConvert(plan.source);
+                plan.cachePath = cache_->Reserve(SafeStem(plan.source));
+                std::error_code ec;
+                if (fs::file_size(found.path, ec) > kMaxTextureFileBytes) {
+                    plan.problem = "file larger than " + std::to_string(kMaxTextureFileBytes >> 20) + " MB";
+                } else {
+                    const std::string bytes = ReadWholeFile(plan.source);
+                    std::string problem;
+                    const bool sized = PictureSize(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), plan.width, plan.height, problem);
+                    // A file the exporter reads itself needs no size here, unless it states a size beyond the bounds.
+                    if (!sized && (!plan.conversion.empty() || !SizeProblem(plan.width, plan.height).empty())) plan.problem = problem;
+                    if (!sized) plan.width = plan.height = 0;
+                }
+            }
+        }
+        note.source = plan.source;
+        note.found = plan.found;
+        if (auto it = planByKey_.find(key); it != planByKey_.end()) {
+            planIndex = it->second;
+            unusable = plans_[planIndex].problem;
+        } else if (plan.problem.empty()) {
+            unusable.clear();
+            plan.fitWidth = plan.width;
+            plan.fitHeight = plan.height;
+            planIndex = AddPlan(key, std::move(plan));
+        } else {
+            unusable = plan.problem;
+            // Remembered, so that every material naming it is told the same.
+            AddPlan(key, std::move(plan));
         }
     }
-    stbi_image_free(pixels);
+    if (!unusable.empty()) {
+        planIndex = PlanPainted(colour);
+        paintedMaterials_.insert(material);
+        note.painted = true;
+        if (unusable != "no texture") note.problem = unusable;
+        note.conversion = "painted in the material's colour " + Hex(colour);
+    }
+    planOf_[material] = planIndex;
+    noteOf_[material] = report_.textures.size();
+    report_.textures.push_back(std::move(note));
+}
+
+// The nodes the export takes, as the plug-in's collection finds them:
+// selected, with a mesh and a material, not named as a root.
+std::vector<SceneNode*> ExportedNodes(Scene& scene, std::vector<std::string>& meshNodes) {
+    std::vector<SceneNode*> out;
+    std::vector<SceneNode*> stack{scene.root.get()};
+    while (!stack.empty()) {
+        SceneNode* n = stack.back();
+        stack.pop_back();
+        if (n->hasMesh) meshNodes.push_back(n->name);
+        if (n->hasMesh && n->selected && n->material && n->name != "Root" && n->name != "Scene Root") out.push_back(n);
+        for (auto it = n->children.rbegin(); it != n->children.rend(); ++it) stack.push_back(it->get());
+    }
     return out;
 }
 
-void Loader::SetTexture(unsigned index, SceneMaterial* material) {
-    const aiMaterial* m = ai_->mMaterials[index];
-    aiString texture;
-    if (m->GetTexture(aiTextureType_DIFFUSE, 0, &texture) != AI_SUCCESS &&
-        m->GetTexture(aiTextureType_BASE_COLOR, 0, &texture) != AI_SUCCESS)
-        return;  // the diffuse slot stays empty
-    TextureNote note;
-    note.material = material->name.data();
-    std::string named = texture.C_Str();
+std::string Size(int w, int h) { return std::to_string(w) + " x " + std::to_string(h); }
 
-    const auto [embedded, embeddedIndex] = ai_->GetEmbeddedTextureAndIndex(named.c_str());
-    if (embedded) {
-        note.source = "embedded #" + std::to_string(embeddedIndex);
-        auto done = converted_.find(note.source);
-        if (done != converted_.end()) {
-            note.file = done->second;
-        } else {
-            std::string stem = embedded->mFilename.length > 0 ? fs::path(embedded->mFilename.C_Str()).stem().string()
-                                                               : fs::path(path_).stem().string() + "-embedded-" + std::to_string(embeddedIndex);
-            bool ok = false;
-            if (embedded->mHeight == 0) {
-                note.file = ConvertPicture(stem, reinterpret_cast<const uint8_t*>(embedded->pcData), embedded->mWidth, ok, note.problem);
-            } else {
-                // Raw texels, blue-green-red-alpha, top row first.
-                std::vector<uint8_t> rgba(static_cast<size_t>(embedded->mWidth) * embedded->mHeight * 4);
-                for (size_t i = 0; i < rgba.size() / 4; ++i) {
-                    const aiTexel& t = embedded->pcData[i];
-                    rgba[4 * i] = t.r, rgba[4 * i + 1] = t.g, rgba[4 * i + 2] = t.b, rgba[4 * i + 3] = t.a;
+// Shrinks what --max-texture asks for, then what the skin page needs; says
+// why the plug-in will refuse when nothing helps.
+void Loader::FitPage() {
+    std::vector<std::string> meshNodes;
+    const std::vector<SceneNode*> exported = ExportedNodes(scene_, meshNodes);
+    if (exported.empty()) {
+        std::string names;
+        for (size_t i = 0; i < meshNodes.size() && i < 10; ++i) names += (i ? ", " : "") + meshNodes[i];
+        if (meshNodes.size() > 10) names += ", ...";
+        if (meshNodes.empty()) report_.refusals.push_back("the scene file holds no mesh of triangles");
+        else if (!options_.select.empty()) report_.refusals.push_back("--select matched no mesh node (they are " + names + ")");
+        else report_.refusals.push_back("no mesh node can be exported (they are " + names + "; the exporter skips nodes named Root or Scene Root)");
+        return;
+    }
+    struct Use {
+        float uMin = 0, uMax = 0, vMin = 0, vMax = 0;
+    };
+    std::map<size_t, Use> uses;  // by plan, in the order faces first use them
+    std::vector<size_t> order;
+    for (SceneNode* n : exported) {
+        const Mesh& mesh = n->mesh;
+        for (size_t f = 0; f < mesh.faces.size(); ++f) {
+            const SceneMaterial* mat = n->material;
+            if (!mat->subMaterials.empty()) mat = mat->subMaterials[mesh.faces[f].getMatID() % mat->subMaterials.size()];
+            auto p = mat ? planOf_.find(mat) : planOf_.end();
+            if (p == planOf_.end()) continue;
+            for (int c = 0; c < 3; ++c) {
+                float u = 0, v = 0;
+                if (f < mesh.tvFace.size() && mesh.tvFace[f].t[c] < mesh.tVerts.size()) {
+                    u = mesh.tVerts[mesh.tvFace[f].t[c]].x;
+                    v = mesh.tVerts[mesh.tvFace[f].t[c]].y;
                 }
-                std::error_code ec;
-                fs::create_directories(folder_, ec);
-                note.file = CachePathFor(stem);
-                ok = embedded->mWidth <= 65535 && embedded->mHeight <= 65535 &&
-                     WriteTga(note.file, rgba.data(), static_cast<int>(embedded->mWidth), static_cast<int>(embedded->mHeight), true);
-                if (!ok) note.problem = "cannot write \"" + note.file + "\"";
-            }
-            if (ok) converted_[note.source] = note.file;
-        }
-        note.conversion = std::string("embedded ") + (embedded->mHeight == 0 ? embedded->achFormatHint : "raw") + " picture";
-    } else {
-        std::replace(named.begin(), named.end(), '\\', '/');
-        const fs::path sceneDir = fs::path(path_).parent_path();
-        // Where the file may be: as named (relative to the scene file), URI
-        // escapes undone, or beside the scene file when the path is another machine's.
-        std::vector<fs::path> candidates;
-        for (const std::string& n : {named, PercentDecoded(named)}) {
-            const fs::path p(n);
-            candidates.push_back(p.is_absolute() ? p : sceneDir / p);
-        }
-        candidates.push_back(sceneDir / fs::path(named).filename());
-        std::error_code ec;
-        fs::path found;
-        for (const fs::path& c : candidates)
-            if (fs::is_regular_file(c, ec)) {
-                found = c;
-                break;
-            }
-        if (found.empty()) {
-            note.source = candidates[0].lexically_normal().string();
-            note.file = note.source;  // the exporter reports the file it cannot load
-            note.problem = "missing";
-        } else {
-            note.source = found.lexically_normal().string();
-            note.conversion = WhyConvert(note.source);
-            if (note.conversion.empty()) {
-                note.file = note.source;
-            } else if (auto done = converted_.find(note.source); done != converted_.end()) {
-                note.file = done->second;
-            } else {
-                const std::string bytes = ReadWholeFile(note.source);
-                bool ok = false;
-                note.file = ConvertPicture(found.stem().string(), reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), ok, note.problem);
-                if (ok) {
-                    converted_[note.source] = note.file;
-                } else {
-                    note.file = note.source;  // named as it is; the listing shows the problem
-                    note.conversion.clear();
-                }
+                auto [it, fresh] = uses.emplace(p->second, Use{u, u, v, v});
+                if (fresh) order.push_back(p->second);
+                Use& use = it->second;
+                use.uMin = std::min(use.uMin, u), use.uMax = std::max(use.uMax, u);
+                use.vMin = std::min(use.vMin, v), use.vMax = std::max(use.vMax, v);
             }
         }
     }
-    if (!note.file.empty()) material->diffuse = std::make_unique<SceneBitmapTex>(note.file);
-    report_.textures.push_back(std::move(note));
+    if (options_.maxTexture > 0) {
+        for (TexturePlan& plan : plans_) {
+            const int side = std::max(plan.width, plan.height);
+            if (plan.kind == TexturePlan::Painted || !plan.problem.empty() || side <= options_.maxTexture) continue;
+            plan.fitWidth = std::max(1, static_cast<int>(static_cast<int64_t>(plan.width) * options_.maxTexture / side));
+            plan.fitHeight = std::max(1, static_cast<int>(static_cast<int64_t>(plan.height) * options_.maxTexture / side));
+            plan.scaledBecause = "(--max-texture " + std::to_string(options_.maxTexture) + ")";
+        }
+    }
+    std::vector<PageTexture> page;
+    std::vector<size_t> planIndex;
+    for (size_t i : order) {
+        const TexturePlan& plan = plans_[i];
+        if (plan.width <= 0) continue;  // a file of unknown size: the plug-in alone can tell
+        PageTexture t;
+        t.name = plan.Writes() ? plan.cachePath : plan.source;
+        t.scaledName = plan.cachePath;
+        t.width = plan.fitWidth;
+        t.height = plan.fitHeight;
+        t.uSpan = uses[i].uMax - uses[i].uMin;
+        t.vSpan = uses[i].vMax - uses[i].vMin;
+        t.scalable = plan.kind != TexturePlan::Painted;
+        page.push_back(t);
+        planIndex.push_back(i);
+    }
+    const std::vector<std::pair<int, int>> sizes = options_.fitToPage ? FitToPage(page) : std::vector<std::pair<int, int>>();
+    if (sizes.empty()) {
+        if (PagePacks(page)) return;
+        const std::string side = std::to_string(kSkinPageSide);
+        const std::string whole = side + " x " + side + " skin page";
+        size_t told = report_.refusals.size();
+        for (size_t k = 0; k < page.size(); ++k) {
+            const PageTexture& t = page[k];
+            const int w = UsedSpan(t.width, t.uSpan), h = UsedSpan(t.height, t.vSpan);
+            const std::string what = "texture " + plans_[planIndex[k]].source + " (" + Size(t.width, t.height) + ")";
+            if (w <= 0 || h <= 0) {
+                report_.refusals.push_back(what + ": its faces' texture coordinates all lie at one " + (w <= 0 ? "u" : "v") + ": nothing of it can be placed");
+            } else if (w > kSkinPageSide || h > kSkinPageSide) {
+                char span[64];
+                std::snprintf(span, sizeof span, "%.3g x %.3g", static_cast<double>(t.uSpan), static_cast<double>(t.vSpan));
+                report_.refusals.push_back(what + ": its faces use " + span + " of it, " + Size(w, h) + " pixels, more than the " + whole + " by " +
+                                           Size(std::max(0, w - kSkinPageSide), std::max(0, h - kSkinPageSide)));
+            }
+        }
+        if (report_.refusals.size() == told) {
+            int64_t area = 0;
+            for (const PageTexture& t : page) area += int64_t{UsedSpan(t.width, t.uSpan)} * UsedSpan(t.height, t.vSpan);
+            report_.refusals.push_back("the textures' used rectangles (" + std::to_string(area) + " pixels together) do not pack onto the " + whole);
+        }
+        if (!options_.fitToPage) report_.refusals.push_back("without --no-fit the textures would be shrunk to fit");
+        return;
+    }
+    for (size_t k = 0; k < page.size(); ++k) {
+        TexturePlan& plan = plans_[planIndex[k]];
+        if (sizes[k] == std::make_pair(plan.fitWidth, plan.fitHeight)) continue;
+        plan.fitWidth = sizes[k].first;
+        plan.fitHeight = sizes[k].second;
+        plan.scaledBecause = "to fit the " + std::to_string(kSkinPageSide) + " x " + std::to_string(kSkinPageSide) + " skin page";
+    }
 }
+
+// Writes what must go into the cache and gives every material its bitmap.
+void Loader::WriteTextures() {
+    for (TexturePlan& plan : plans_) {
+        if (!plan.problem.empty()) continue;
+        if (!plan.Writes()) {
+            plan.file = plan.source;
+            continue;
+        }
+        Picture picture;
+        bool ok = true;
+        if (plan.kind == TexturePlan::Painted) {
+            picture = plan.painted;
+        } else if (plan.kind == TexturePlan::File) {
+            const std::string bytes = ReadWholeFile(plan.source);
+            ok = DecodePicture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), picture, plan.problem);
+        } else if (plan.embedded->mHeight == 0) {
+            ok = DecodePicture(reinterpret_cast<const uint8_t*>(plan.embedded->pcData), plan.embedded->mWidth, picture, plan.problem);
+        } else {
+            // Raw texels, blue-green-red-alpha, top row first.
+            picture.width = plan.width;
+            picture.height = plan.height;
+            picture.alpha = true;
+            picture.rgba.resize(static_cast<size_t>(plan.width) * static_cast<size_t>(plan.height) * 4);
+            for (size_t i = 0; i < picture.rgba.size() / 4; ++i) {
+                const aiTexel& t = plan.embedded->pcData[i];
+                picture.rgba[4 * i] = t.r, picture.rgba[4 * i + 1] = t.g, picture.rgba[4 * i + 2] = t.b, picture.rgba[4 * i + 3] = t.a;
+            }
+        }
+        if (ok && plan.Scaled() && plan.fitWidth <= picture.width && plan.fitHeight <= picture.height)
+            picture = ShrinkPicture(picture, plan.fitWidth, plan.fitHeight);
+        if (ok && cache_->Write(plan.cachePath, picture, plan.problem)) {
+            plan.file = plan.cachePath;
+            if (plan.Scaled())
+                report_.notes.push_back("texture " + plan.source + ": " + Size(plan.width, plan.height) + " scaled to " +
+                                        Size(picture.width, picture.height) + " " + plan.scaledBecause);
+            if (ReaderFor(plan.file) != Reader::Tga)
+                plan.problem = "the exporter would not read \"" + plan.file + "\" as TGA: rename the texture folder";
+        } else if (plan.kind == TexturePlan::File) {
+            plan.file = plan.source;  // named as it is; the listing shows the problem
+        }
+    }
+    for (SceneMaterial* material : ownMaterials_) {
+        const TexturePlan& plan = plans_[planOf_[material]];
+        TextureNote& note = report_.textures[noteOf_[material]];
+        note.file = plan.file;
+        if (!plan.problem.empty() && note.problem.empty()) note.problem = plan.problem;
+        if (!note.painted) {
+            note.conversion = plan.file == plan.source ? "" : plan.conversion;
+            if (plan.Scaled() && plan.file != plan.source)
+                note.conversion += (note.conversion.empty() ? "" : ", ") + std::string("scaled to ") + Size(plan.fitWidth, plan.fitHeight);
+        }
+        if (!plan.file.empty()) material->diffuse = std::make_unique<SceneBitmapTex>(plan.file);
+    }
+}
+
 
 // --- Listing -------------------------------------------------------------------
 
@@ -995,7 +1429,12 @@ void ListMaterial(Mtl* m, const AssimpSceneReport& report, const std::string& in
     out << ", texture \"" << file << "\"";
     for (const TextureNote& note : report.textures) {
         if (note.material != mat->name.data() || note.file != file) continue;
-        if (!note.conversion.empty()) out << " (converted from \"" << note.source << "\": " << note.conversion << ")";
+        std::vector<std::string> parts;
+        if (!note.source.empty() && note.source != file) parts.push_back("from \"" + note.source + "\"");
+        if (!note.found.empty()) parts.push_back("found " + note.found);
+        if (!note.conversion.empty()) parts.push_back(note.conversion);
+        for (size_t i = 0; i < parts.size(); ++i) out << (i ? "; " : " (") << parts[i];
+        if (!parts.empty()) out << ")";
         if (!note.problem.empty()) out << " [" << note.problem << "]";
         break;
     }
@@ -1023,7 +1462,7 @@ void ListNode(SceneNode* node, const AssimpSceneReport& report, int depth, std::
 
 int LoadAssimpScene(const std::string& path, const AssimpLoadOptions& options, Scene& scene,
                     AssimpSceneReport& report, std::string& error) {
-    if (!(options.framesPerSecond > 0) || !(options.unitsPerMetre > 0)) {
+    if (!(options.framesPerSecond > 0) || !(options.unitsPerMetre > 0) || options.maxTexture < 0) {
         error = "Cannot load scene file \"" + path + "\": frames a second and units per metre must be above 0";
         return 0;
     }
@@ -1034,18 +1473,31 @@ int LoadAssimpScene(const std::string& path, const AssimpLoadOptions& options, S
     return loader.Run(error);
 }
 
+unsigned AssimpReadSteps() {
+    return aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_SortByPType |
+           aiProcess_ValidateDataStructure;
+}
+
 void ListAssimpScene(Scene& scene, const AssimpSceneReport& report, std::ostream& out) {
     out << "Scene file \"" << report.path << "\"";
     if (!report.format.empty()) out << " (" << report.format << ")";
     out << "\n";
-    if (report.animation.empty()) {
+    if (!report.animated) {
         out << "No animation: the scene stands still\n";
     } else {
         out << "Animation \"" << report.animation << "\": ticks " << report.startTick << " to " << report.endTick
             << " at " << report.ticksPerSecond << " a second\n";
     }
-    if (!scene.root) return;
-    ListNode(scene.root.get(), report, 0, out);
+    if (report.animations.size() > 1 || (report.animations.size() == 1 && report.animations[0].name.empty())) {
+        out << "Animations (--animation takes a name or an index):\n";
+        for (size_t i = 0; i < report.animations.size(); ++i) {
+            const AnimationSummary& a = report.animations[i];
+            out << "  " << i << " " << (a.name.empty() ? std::string("(unnamed)") : "\"" + a.name + "\"") << ": ticks "
+                << a.startTick << " to " << a.endTick << " at " << a.ticksPerSecond << " a second\n";
+        }
+    }
+    if (scene.root) ListNode(scene.root.get(), report, 0, out);
+    for (const std::string& note : report.notes) out << "Note: " << note << "\n";
 }
 
 }  // namespace standin

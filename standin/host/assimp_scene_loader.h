@@ -20,8 +20,18 @@
 //   library hands over in pieces: they play together unless one is named);
 // - a material per file material with its diffuse (base colour) texture; a node
 //   of several materials gets a multi-material with them as sub-materials;
+//   a material without a usable texture is painted: a small picture of its
+//   colour, or a strip of the mesh's vertex colours (one cell per face colour);
+//   faces without texture coordinates get coordinates inside their texture;
+// - texture files found as the modelling host on Windows finds them: names
+//   compared without regard to case, '\\' as a separator, and a path that does
+//   not exist here looked for by its base name beside the scene file and in the
+//   folders beside it;
 // - textures the exporter's image readers would misread (or cannot read) decoded
-//   and written once as plain uncompressed bottom-up TGA files.
+//   and written once as plain uncompressed bottom-up TGA files, and textures
+//   too large for the skin page shrunk until the page holds them.
+// The file's node tree may nest 256 deep; pictures are sized from their headers
+// and refused beyond the bounds of texture_cache.h before they are decoded.
 #pragma once
 
 #include <map>
@@ -47,27 +57,44 @@ struct AssimpLoadOptions {
     std::string textureFolder;
     std::string outputPath;  // the model file the export will write (only its folder is used)
     double unitsPerMetre = 1.0;
+    // Shrink textures until the 480 x 480 skin page holds what the export uses.
+    bool fitToPage = true;
+    int maxTexture = 0;  // above 0: no texture keeps a side larger than this
 };
 
 // What happened to one material's diffuse texture.
 struct TextureNote {
     std::string material;
     std::string source;      // the file the material names, resolved; "embedded #i" for a picture in the scene file
+    std::string found;       // how the file was found ("as named", "by its base name beside the scene file", ...)
     std::string file;        // what the material's bitmap now names
     std::string conversion;  // why it was converted; empty when taken as it is
     std::string problem;     // missing file, undecodable picture; empty when none
+    bool painted = false;    // no usable texture: painted in the material's colour
+};
+
+struct AnimationSummary {
+    std::string name;  // may be empty: animations are also chosen by index
+    double ticksPerSecond = 0.0;
+    double startTick = 0.0, endTick = 0.0;  // the range of its moving keys
 };
 
 struct AssimpSceneReport {
     std::string path;
     std::string format;     // the library's importer
-    std::string animation;  // the animation played ("a + b" for pieces played together); empty when none
-    std::vector<std::string> animations;
+    std::string animation;  // the animation played ("a + b" for pieces played together; "#i" when unnamed)
+    bool animated = false;
+    std::vector<AnimationSummary> animations;
     double ticksPerSecond = 0.0;  // of the animation played, after the default for 0
     double startTick = 0.0;       // the animation's tick at host time 0
     double endTick = 0.0;
     std::string textureFolder;
-    std::vector<TextureNote> textures;               // one per material with a texture, in material order
+    std::vector<TextureNote> textures;               // one per material, in material order
+    // For the user, one line each: painted materials and shrunk textures.
+    std::vector<std::string> notes;
+    // Why the plug-in will refuse the export ("Nothing to save", "Buffer to
+    // small"), as far as the scene shows it; empty when it should not.
+    std::vector<std::string> refusals;
     std::map<const SceneNode*, std::string> objects;  // what each node's object is, for the listing
 };
 
@@ -78,6 +105,10 @@ struct AssimpSceneReport {
 // library's data is not kept. Converted textures are written on the way.
 int LoadAssimpScene(const std::string& path, const AssimpLoadOptions& options, Scene& scene,
                     AssimpSceneReport& report, std::string& error);
+
+// The steps the loader asks of the library when it reads a file, for a probe
+// of a file with the same steps in another process.
+unsigned AssimpReadSteps();
 
 // Prints the node tree as the exporter will see it: each node's object,
 // material, texture files (with their conversions and problems) and whether it

@@ -46,6 +46,26 @@
 #     world-space vertex positions at every frame (depsgraph-evaluated mesh,
 #     metres, Blender axes) and its polygons with per-corner vertex and UV;
 #     and which objects and frames each fixture file holds.
+#
+# tiled.gltf, tiles.png, colours.gltf, weights.fbx, windows.fbx,
+# windows/box.obj (+ box.mtl, Maps/Grain.png), realfiles_reference.json
+#     Files as they come from other people's hands:
+#     - "Wall" on tiles.png (1024 x 1024, 8 x 8 blocks of one colour each),
+#       its texture coordinates spanning 3 tiles each way: far more than the
+#       skin page;
+#     - "Swatch", a material of a colour alone, moving in an animation whose
+#       name is taken out of the file afterwards; "Patch", a mesh whose
+#       corners carry colours (one colour a face) on a colour-only white
+#       material;
+#     - "Body", skinned to two bones with weights that add up to 0.5 on every
+#       vertex (Blender takes them as shares of their sum), in FBX, which keeps
+#       weights as they are;
+#     - a box on grain.png whose texture is named as Windows programs name
+#       theirs: OBJ whose MTL says "maps\GRAIN.PNG" (the picture is
+#       windows/Maps/Grain.png) and FBX naming "C:\Art\Textures\GRAIN.PNG".
+#     realfiles_reference.json holds Blender's evaluated positions as above,
+#     and for colour-only objects the colour of every polygon (0 .. 255, from
+#     the material's base colour times the corner colours).
 import json
 import math
 import os
@@ -426,6 +446,187 @@ def clips():
         f.write("\n")
 
 
-chosen = sys.argv[sys.argv.index("--") + 1:] if "--" in sys.argv else ["figure", "motion", "clips"]
+# --- Files as they come ------------------------------------------------------------
+
+TILE_COLOURS = [((37 * i) % 256, (91 * i + 40) % 256, (53 * i + 120) % 256) for i in range(64)]
+
+
+def tiles_pixel(x, y):
+    return TILE_COLOURS[(y // 128) * 8 + x // 128]
+
+
+def polygons_of(obj, uv=True):
+    layer = obj.data.uv_layers.active.data if uv else None
+    return [[[obj.data.loops[li].vertex_index, layer[li].uv[0] if uv else 0, layer[li].uv[1] if uv else 0]
+             for li in poly.loop_indices] for poly in obj.data.polygons]
+
+
+def evaluate(scene, objects, entries, frames):
+    for frame in frames:
+        scene.frame_set(frame)
+        depsgraph = bpy.context.evaluated_depsgraph_get()
+        for obj, entry in zip(objects, entries):
+            evaluated = obj.evaluated_get(depsgraph)
+            mesh = evaluated.to_mesh()
+            entry["positions"].append([round(c, 6) for v in mesh.vertices for c in evaluated.matrix_world @ v.co])
+            evaluated.to_mesh_clear()
+    scene.frame_set(frames[0])
+
+
+def colour_material(name, rgb):
+    material = bpy.data.materials.new(name)
+    material.use_nodes = True
+    material.node_tree.nodes["Principled BSDF"].inputs["Base Color"].default_value = (*rgb, 1.0)
+    return material
+
+
+def fresh_scene():
+    bpy.ops.wm.read_factory_settings(use_empty=True)
+    scene = bpy.context.scene
+    scene.render.fps = 30
+    scene.frame_start, scene.frame_end = FIRST_FRAME, LAST_FRAME
+    return scene
+
+
+def tiled():
+    with open(os.path.join(HERE, "tiles.png"), "wb") as f:
+        f.write(png(1024, 1024, tiles_pixel))
+    scene = fresh_scene()
+    verts = [(0, 0, 0), (2, 0, 0), (2, 0, 2), (0, 0, 2)]
+    mesh = bpy.data.meshes.new("WallMesh")
+    mesh.from_pydata(verts, [], [(0, 1, 2, 3)])
+    mesh.update()
+    layer = mesh.uv_layers.new(name="UVMap")
+    # Off the block edges by 0.3 of a tile, so that each triangle's middle lies inside a block.
+    for li, uv in zip(mesh.polygons[0].loop_indices, [(0.3, 0.3), (3.3, 0.3), (3.3, 3.3), (0.3, 3.3)]):
+        layer.data[li].uv = uv
+    mesh.materials.append(textured_material("Tiles", "tiles.png"))
+    wall = bpy.data.objects.new("Wall", mesh)
+    scene.collection.objects.link(wall)
+    entry = {"name": "Wall", "picture": "tiles.png", "polygons": polygons_of(wall), "positions": []}
+    evaluate(scene, [wall], [entry], [FIRST_FRAME])
+    bpy.ops.export_scene.gltf(filepath=os.path.join(HERE, "tiled.gltf"), export_format='GLTF_EMBEDDED',
+                              export_animations=False)
+    return [entry]
+
+
+def colours():
+    scene = fresh_scene()
+    swatch_mesh = bpy.data.meshes.new("SwatchMesh")
+    swatch_mesh.from_pydata([(0, 0, 0), (0.5, 0, 0), (0.5, 0, 0.5), (0, 0, 0.5)], [], [(0, 1, 2, 3)])
+    teal = (0.1, 0.5, 0.6)
+    swatch_mesh.materials.append(colour_material("Teal", teal))
+    swatch = bpy.data.objects.new("Swatch", swatch_mesh)
+    scene.collection.objects.link(swatch)
+    for frame, x in ((FIRST_FRAME, 0.0), (LAST_FRAME, 0.6)):
+        swatch.location = (x, 0, 0)
+        swatch.keyframe_insert("location", frame=frame)
+    linear_keys(swatch.animation_data.action)
+
+    patch_mesh = bpy.data.meshes.new("PatchMesh")
+    # Triangles apart, since the glTF exporter keeps one colour a vertex.
+    patch_mesh.from_pydata([(1, 0, 0), (1.5, 0, 0), (1.5, 0, 0.5), (1.6, 0, 0), (2.1, 0, 0), (2.1, 0, 0.5),
+                            (1, 0, 0.7), (1.5, 0, 0.7), (1.25, 0, 1.0)], [], [(0, 1, 2), (3, 4, 5), (6, 7, 8)])
+    # Corner colours of bytes (the kind the glTF exporter splits vertices for),
+    # each channel 0 or 1, which every colour space maps to itself.
+    face_colours = [(1.0, 0.0, 0.0), (0.0, 1.0, 0.0), (0.0, 0.0, 1.0)]
+    attribute = patch_mesh.color_attributes.new("Col", 'BYTE_COLOR', 'CORNER')
+    for poly, rgb in zip(patch_mesh.polygons, face_colours):
+        for li in poly.loop_indices:
+            attribute.data[li].color = (*rgb, 1.0)
+    patch_mesh.materials.append(colour_material("White", (1.0, 1.0, 1.0)))
+    patch = bpy.data.objects.new("Patch", patch_mesh)
+    scene.collection.objects.link(patch)
+
+    def byte(c):
+        return round(max(0.0, min(1.0, c)) * 255)
+
+    entries = [
+        {"name": "Swatch", "picture": "", "polygons": polygons_of(swatch, uv=False), "positions": [],
+         "colours": [[byte(c) for c in teal]]},
+        {"name": "Patch", "picture": "", "polygons": polygons_of(patch, uv=False), "positions": [],
+         "colours": [[byte(c) for c in rgb] for rgb in face_colours]},
+    ]
+    evaluate(scene, [swatch, patch], entries, list(range(FIRST_FRAME, LAST_FRAME + 1)))
+    path = os.path.join(HERE, "colours.gltf")
+    bpy.ops.export_scene.gltf(filepath=path, export_format='GLTF_EMBEDDED', export_animations=True,
+                              export_force_sampling=True, export_colors=True)
+    # Many writers leave animations unnamed.
+    with open(path) as f:
+        doc = json.load(f)
+    for animation in doc.get("animations", []):
+        animation.pop("name", None)
+    with open(path, "w") as f:
+        json.dump(doc, f, indent=1)
+    return entries
+
+
+def weights():
+    scene = fresh_scene()
+    build = build_motion(scene)
+    body = build["body"]
+    # Halve every weight: each vertex's weights now add up to 0.5.
+    for group in body.vertex_groups:
+        for v in body.data.vertices:
+            for g in v.groups:
+                if g.group == group.index:
+                    group.add([v.index], g.weight * 0.5, 'REPLACE')
+    for name in ("crate", "cart", "blob"):
+        bpy.data.objects.remove(build[name])
+    entry = {"name": "HalfBody", "picture": "paint.png", "polygons": polygons_of(body), "positions": []}
+    evaluate(scene, [body], [entry], list(range(FIRST_FRAME, LAST_FRAME + 1)))
+    bpy.ops.export_scene.fbx(filepath=os.path.join(HERE, "weights.fbx"), path_mode='RELATIVE',
+                             add_leaf_bones=False, bake_anim=True, bake_anim_use_all_actions=False,
+                             bake_anim_use_nla_strips=False, bake_anim_simplify_factor=0.0)
+    return [entry]
+
+
+def windows():
+    scene = fresh_scene()
+    h = 0.25
+    verts = [(-h, -h, -h), (h, -h, -h), (h, h, -h), (-h, h, -h), (-h, -h, h), (h, -h, h), (h, h, h), (-h, h, h)]
+    faces = [(0, 3, 2, 1), (4, 5, 6, 7), (0, 1, 5, 4), (1, 2, 6, 5), (2, 3, 7, 6), (3, 0, 4, 7)]
+    wood = textured_material("Wood", "grain.png")
+    box = add_mesh(scene, "Box", verts, faces, wood, "grain.png", box_uv)
+    entry = {"name": "Box", "picture": "grain.png", "polygons": polygons_of(box), "positions": []}
+    evaluate(scene, [box], [entry], [FIRST_FRAME])
+    folder = os.path.join(HERE, "windows")
+    os.makedirs(os.path.join(folder, "Maps"), exist_ok=True)
+    with open(os.path.join(HERE, "grain.png"), "rb") as f, open(os.path.join(folder, "Maps", "Grain.png"), "wb") as g:
+        g.write(f.read())
+    bpy.ops.wm.obj_export(filepath=os.path.join(folder, "box.obj"), export_animation=False,
+                          export_normals=False, path_mode='STRIP')
+    mtl = os.path.join(folder, "box.mtl")
+    with open(mtl) as f:
+        text = f.read()
+    with open(mtl, "w") as f:
+        f.write(text.replace("map_Kd grain.png", "map_Kd maps\\GRAIN.PNG"))
+    wood.node_tree.nodes["Image Texture"].image.filepath = "C:\\Art\\Textures\\GRAIN.PNG"
+    bpy.ops.export_scene.fbx(filepath=os.path.join(HERE, "windows.fbx"), path_mode='ABSOLUTE')
+    return [entry]
+
+
+def realfiles():
+    objects = tiled() + colours() + weights() + windows()
+    reference = {
+        "frames_per_second": 30,
+        "first_frame": FIRST_FRAME,
+        "objects": objects,
+        "fixtures": {
+            "tiled.gltf": {"objects": ["Wall"], "animated": False, "scaled": True},
+            "colours.gltf": {"objects": ["Swatch", "Patch"], "animated": True},
+            "weights.fbx": {"objects": ["HalfBody"], "animated": True},
+            "windows/box.obj": {"objects": ["Box"], "animated": False},
+            "windows.fbx": {"objects": ["Box"], "animated": False},
+        },
+    }
+    with open(os.path.join(HERE, "realfiles_reference.json"), "w") as f:
+        json.dump(reference, f, separators=(",", ":"))
+        f.write("\n")
+
+
+# Which fixtures to make: names after "--" (figure, motion, clips, realfiles,
+# a leading "--" allowed); without them the first three.
+chosen = [a.lstrip("-") for a in sys.argv[sys.argv.index("--") + 1:]] if "--" in sys.argv else ["figure", "motion", "clips"]
 for name in chosen:
-    {"figure": figure, "motion": motion, "clips": clips}[name]()
+    {"figure": figure, "motion": motion, "clips": clips, "realfiles": realfiles}[name]()
