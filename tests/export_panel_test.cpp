@@ -236,3 +236,17 @@ TEST_F(ExportPanelTest, TheAboutBoxClosesOnlyOnOk) {
 }
 
 }  // namespace
+
+namespace {
+
+// What no user and no well-behaved caller can do is refused, not acted on.
+TEST_F(ExportPanelTest, TheWindowStandInRefusesImpossibleRequests) {
+    EXPECT_FALSE(user::SelectListEntry(Panel(), IDC_FRAME_LIST, 198));
+    EXPECT_FALSE(user::SelectListEntry(Panel(), IDC_FRAME_LIST, -1));
+    char text[4] = "old";
+    EXPECT_EQ(GetDlgItemTextA(Panel(), IDC_SCALE, text, 0), 0u);
+    EXPECT_STREQ(text, "old");
+    EXPECT_EQ(GetDlgItemTextA(Panel(), IDC_SCALE, nullptr, 4), 0u);
+}
+
+}  // namespace

@@ -23,23 +23,6 @@ TEST(ErrorLatch, KeepsOnlyTheFirstReasonCutToItsFields) {
     EXPECT_EQ(std::string(engine.errorCaption), caption.substr(0, 511));
 }
 
-TEST(FrameTable, HoldsThePlayerModelNamesInOrder) {
-    QuakeExportUtility utility;
-    ASSERT_EQ(utility.frameCount, 198);
-    const struct {
-        int index;
-        const char* name;
-    } spots[] = {{0, "stand01"},   {39, "stand40"},   {40, "run1"},      {46, "attack1"},
-                 {54, "pain101"},  {58, "pain201"},   {65, "pain304"},   {66, "jump1"},
-                 {72, "flip01"},   {84, "salute01"},  {95, "taunt01"},   {112, "wave01"},
-                 {123, "point01"}, {135, "crstnd01"}, {154, "crwalk1"},  {160, "crattak1"},
-                 {169, "crpain1"}, {173, "crdeath1"}, {178, "death101"}, {184, "death201"},
-                 {190, "death301"}, {197, "death308"}};
-    for (const auto& spot : spots) {
-        EXPECT_STREQ(utility.frameNames[spot.index], spot.name) << "slot " << spot.index;
-    }
-}
-
 // The name is cut at its first dot, even one in a folder name; a result the
 // buffer cannot hold leaves the name as it was.
 TEST(OutputName, CutsAtTheFirstDotAnywhereAndRefusesWhatDoesNotFit) {

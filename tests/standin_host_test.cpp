@@ -72,40 +72,4 @@ TEST(StandinHost, KeySpanOfANaNFrameIsTheFirstKey) {
     EXPECT_EQ(span.b, 0u);
 }
 
-// A primitive converts by creating a new triangle mesh, of the mesh as
-// evaluated, that the caller releases; a triangle mesh converts to itself.
-TEST(StandinHost, AConvertingObjectCreatesWhatTheCallerReleases) {
-    Scene scene;
-    auto node = std::make_unique<SceneNode>();
-    node->hasMesh = node->convertible = node->conversionCreates = true;
-    node->mesh.verts = {Point3(1, 2, 3)};
-    node->vertexKeys.push_back({0.0, {Point3(1, 2, 3)}});
-    node->vertexKeys.push_back({1.0, {Point3(3, 2, 1)}});
-    SceneNode* n = scene.root->AddChild(std::move(node));
-    Object* obj = n->EvalWorldState(160).obj;  // frame 1
-    ASSERT_NE(obj, nullptr);
-    EXPECT_EQ(dynamic_cast<TriObject*>(obj), nullptr);
-    EXPECT_EQ(obj->CanConvertToType(Class_ID(1, 2)), 0);
-    Object* converted = obj->ConvertToType(0, triObjectClassID);
-    ASSERT_NE(converted, nullptr);
-    EXPECT_NE(converted, obj);
-    EXPECT_EQ(SceneTriObject::liveConversions, 1);
-    EXPECT_EQ(static_cast<TriObject*>(converted)->GetMesh().verts[0].x, 3.0f);
-    converted->DeleteThis();
-    EXPECT_EQ(SceneTriObject::liveConversions, 0);
-
-    n->hasMesh = false;  // convertible, but nothing to convert
-    EXPECT_EQ(n->EvalWorldState(0).obj->ConvertToType(0, triObjectClassID), nullptr);
-    n->hasMesh = true;  // a triangle mesh already, of nothing else
-    n->conversionCreates = false;
-    obj = n->EvalWorldState(0).obj;
-    EXPECT_EQ(obj->CanConvertToType(Class_ID(1, 2)), 0);
-    EXPECT_EQ(obj->ConvertToType(480, triObjectClassID), obj);
-    n->vertexKeys.clear();
-    obj = n->EvalWorldState(0).obj;
-    EXPECT_EQ(obj->CanConvertToType(Class_ID(1, 2)), 0);
-    EXPECT_EQ(obj->ConvertToType(480, triObjectClassID), obj);
-    EXPECT_EQ(SceneTriObject::liveConversions, 0);
-}
-
 }  // namespace
