@@ -19,9 +19,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-TEST(LightNormals, AreTheSharedTableAndEachIsItsOwnNearest) {
-    std::ifstream csv("/work/shared/data/quake2-light-normals.csv");
-    if (!csv) GTEST_SKIP() << "the shared light-normal table is not on this machine";
+TEST(LightNormals, AreTheProjectsTableAndEachIsItsOwnNearest) {
+    std::ifstream csv(std::string(VORN_SOURCE_DIR) + "/data/quake2-light-normals.csv");
+    ASSERT_TRUE(csv) << "data/quake2-light-normals.csv";
     std::string line;
     int rows = 0;
     while (std::getline(csv, line)) {
