@@ -135,11 +135,13 @@ bool SetMaxTexture(ExportOptions& o, const std::string& v, std::string& error) {
 // clang-format off
 const std::vector<OptionRow> kOptions = {
     {"output", 'o', "PATH", "the answer to the Save As dialog: the model file\n"
-                            "(default: the scene's base name, e.g. robot.md2)", [](ExportOptions& o, const std::string& v, std::string& e) {
+                            "(default: the scene's base name, e.g. robot.md2)",
+     [](ExportOptions& o, const std::string& v, std::string& e) {
          return StoreNeeded(o.outputPath, v, "--output needs a file name", e);
      }},
     {"skin-name", 0, "NAME", "typed into \"Skin Name:\" (default \"tris\"): the\n"
-                             "skin files are NAME.bmp and NAME.pcx", [](ExportOptions& o, const std::string& v, std::string& e) {
+                             "skin files are NAME.bmp and NAME.pcx",
+     [](ExportOptions& o, const std::string& v, std::string& e) {
          return Store(o.skinName, v, true, kFieldCharacters, "--skin-name needs a name of 1 to 255 characters", e);
      }},
     {"bmp", 0, nullptr, "tick \"Save BMP texture\"",
@@ -147,26 +149,31 @@ const std::vector<OptionRow> kOptions = {
     {"pcx", 0, nullptr, "tick \"Save PCX texture\"",
      [](ExportOptions& o, const std::string&, std::string&) { return o.savePcx = true; }},
     {"scale", 0, "TEXT", "typed into \"Scale:\" (default \"1\"); the longest\n"
-                         "leading number counts, text without one gives 0", [](ExportOptions& o, const std::string& v, std::string& e) {
+                         "leading number counts, text without one gives 0",
+     [](ExportOptions& o, const std::string& v, std::string& e) {
          return Store(o.scaleText, v, false, kFieldCharacters, "--scale: \"Scale:\" holds at most 255 characters", e);
      }},
     {"first-frame", 0, "TEXT", "typed into \"First Frame:\" (default \"0\"): the\n"
                                "scene frame the start frame is sampled at; text\n"
-                               "that is no number gives 0", [](ExportOptions& o, const std::string& v, std::string& e) {
+                               "that is no number gives 0",
+     [](ExportOptions& o, const std::string& v, std::string& e) {
          return Store(o.firstFrameText, v, false, kFieldCharacters,
                       "--first-frame: \"First Frame:\" holds at most 255 characters", e);
      }},
     {"start", 0, "FRAME", "the first frame to export: its index in the\n"
                           "frame list when all digits, else the first entry\n"
-                          "of that name", [](ExportOptions& o, const std::string& v, std::string& e) {
+                          "of that name",
+     [](ExportOptions& o, const std::string& v, std::string& e) {
          return StoreNeeded(o.start, v, "--start needs a frame name or index", e);
      }},
-    {"end", 0, "FRAME", "the last frame to export, the same way", [](ExportOptions& o, const std::string& v, std::string& e) {
+    {"end", 0, "FRAME", "the last frame to export, the same way",
+     [](ExportOptions& o, const std::string& v, std::string& e) {
          return StoreNeeded(o.end, v, "--end needs a frame name or index", e);
      }},
     {"frames", 0, "MODEL", "press \"Import new frame list\" with MODEL first;\n"
                            "--start and --end then default to the whole\n"
-                           "imported list", [](ExportOptions& o, const std::string& v, std::string& e) {
+                           "imported list",
+     [](ExportOptions& o, const std::string& v, std::string& e) {
          return StoreNeeded(o.framesModel, v, "--frames needs a model file", e);
      }},
     {"frame-names", 0, "FILE", "replace the frame list with the names in FILE,\n"
@@ -199,7 +206,8 @@ const std::vector<OptionRow> kOptions = {
      [](ExportOptions& o, const std::string&, std::string&) { return o.listGroups = true; }},
     {"drive-c", 0, "DIR", "the folder where the plug-in's drive C: lands,\n"
                           "and with it the listing \"C:\\tris.asc\" (default:\n"
-                          "the current directory)", [](ExportOptions& o, const std::string& v, std::string& e) {
+                          "the current directory)",
+     [](ExportOptions& o, const std::string& v, std::string& e) {
          return StoreNeeded(o.driveC, v, "--drive-c needs a folder", e);
      }},
     {"select", 0, "PATTERN", "select the nodes whose names match the\n"
@@ -209,7 +217,8 @@ const std::vector<OptionRow> kOptions = {
                     "is the animation at f / N seconds from its\n"
                     "first key", SetFps},
     {"animation", 0, "NAME|INDEX", "the animation to play, by name or by index\n"
-                                   "(default: the file's first)", [](ExportOptions& o, const std::string& v, std::string& e) {
+                                   "(default: the file's first)",
+     [](ExportOptions& o, const std::string& v, std::string& e) {
          NoteImportOption(o, "animation");
          return StoreNeeded(o.animation, v, "--animation needs a name or an index", e);
      }},
@@ -230,7 +239,8 @@ const std::vector<OptionRow> kOptions = {
          return o.listNodes = true;
      }},
     {"texture-cache", 0, "DIR", "where converted textures go (default:\n"
-                                "SCENE-BASE.textures beside the model)", [](ExportOptions& o, const std::string& v, std::string& e) {
+                                "SCENE-BASE.textures beside the model)",
+     [](ExportOptions& o, const std::string& v, std::string& e) {
          NoteImportOption(o, "texture-cache");
          return StoreNeeded(o.textureCache, v, "--texture-cache needs a folder", e);
      }},
