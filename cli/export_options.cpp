@@ -1,5 +1,7 @@
 #include "cli/export_options.h"
 
+#include "cli/player_folder.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -132,6 +134,61 @@ bool SetMaxTexture(ExportOptions& o, const std::string& v, std::string& error) {
     return true;
 }
 
+bool SetPlayer(ExportOptions& o, const std::string& v, std::string& error) {
+    error = player::CheckName("--player", v);
+    o.player = v;
+    return error.empty();
+}
+
+bool AddWeapon(ExportOptions& o, const std::string& v, std::string& error) {
+    if (v.empty()) {
+        error = "--weapon needs a pattern";
+        return false;
+    }
+    o.weapon.push_back(v);
+    NoteImportOption(o, "weapon");
+    return true;
+}
+
+// --player's own checks, and what it sets for the passes.
+bool CheckPlayerOptions(ExportOptions& options, std::string& error) {
+    if (options.player.empty()) {
+        if (!options.gameDir.empty() || !options.weapon.empty())
+            error = std::string(options.gameDir.empty() ? "--weapon" : "--game-dir") + " goes with --player";
+        return error.empty();
+    }
+    if (options.gameDir.empty()) {
+        error = "--player needs --game-dir: the game's folder (baseq2, or a mod's) that players/ goes into";
+        return false;
+    }
+    // The client draws players/NAME/weapon.md2 in the player's hand and, when
+    // it is missing, silently draws male's weapon instead, which floats beside
+    // any other figure's hand: a player folder without one is refused.
+    if (options.weapon.empty()) {
+        error = "--player needs --weapon PATTERN, the nodes of the weapon in the figure's hand (weapon.md2); "
+                "without one the game draws the male model's weapon in the wrong place";
+        return false;
+    }
+    const char* clash = !options.outputPath.empty()   ? "-o"
+                        : !options.skinPaths.empty()  ? "--skin-path"
+                        : options.saveBmp             ? "--bmp"
+                        : !options.maps.empty()       ? "--map"
+                        : !options.framesModel.empty() || !options.frameNamesFile.empty() ? "a frame list"
+                        : options.start || options.end ? "--start and --end"
+                        : options.listFrames || options.listNodes ? "a listing"
+                                                                  : nullptr;
+    if (clash) {
+        error = std::string("--player writes the whole frame list and names its files itself: ") + clash +
+                " cannot go with it";
+        return false;
+    }
+    error = player::CheckName("--skin-name", options.skinName);
+    if (!error.empty()) return false;
+    options.game = options.savePcx = true;
+    if (!options.feetAt) options.feetAt = player::kFeetAt;
+    return true;
+}
+
 // clang-format off
 const std::vector<OptionRow> kOptions = {
     {"output", 'o', "PATH", "the answer to the Save As dialog: the model file\n"
@@ -198,6 +255,21 @@ const std::vector<OptionRow> kOptions = {
     {"skin-path", 0, "PATH", "with --game: a skin name the model holds, as the\n"
                              "game looks it up (players/vorn/tris.pcx);\n"
                              "repeatable, at most 32", AddSkinPath},
+    {"player", 0, "NAME", "write a whole Quake II player model into\n"
+                          "GAME-DIR/players/NAME/: tris.md2 and its skin\n"
+                          "finished as --game does, the skin's 32 x 32\n"
+                          "icon, weapon.md2 and weapon.pcx; then checked\n"
+                          "as the game loads them (skin name: --skin-name,\n"
+                          "default \"skin\"; feet at -24 unless --feet-at)", SetPlayer},
+    {"game-dir", 0, "DIR", "with --player: the game's folder (baseq2, or a\n"
+                           "mod's folder beside it)",
+     [](ExportOptions& o, const std::string& v, std::string& e) {
+         return StoreNeeded(o.gameDir, v, "--game-dir needs a folder", e);
+     }},
+    {"weapon", 0, "PATTERN", "with --player: the nodes (shell-style, as\n"
+                             "--select) exported as weapon.md2, the weapon\n"
+                             "in the figure's hand, and left out of tris.md2;\n"
+                             "repeatable", AddWeapon},
     {"list-frames", 0, nullptr, "print the frame list (after --frames) and stop;\n"
                                 "SCENE may then be left out",
      [](ExportOptions& o, const std::string&, std::string&) { return o.listFrames = true; }},
@@ -283,6 +355,7 @@ const std::vector<OptionRow>& ExportOptionTable() { return kOptions; }
 bool ParseExportOptions(int argc, const char* const* argv, ExportOptions& options, std::string& error) {
     std::vector<std::string> operands;
     bool optionsEnded = false;
+    bool skinNameGiven = false;  // --player's skin is "skin" unless named
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
@@ -328,9 +401,12 @@ bool ParseExportOptions(int argc, const char* const* argv, ExportOptions& option
             return false;
         }
         if (!row->apply(options, value, error)) return false;
+        skinNameGiven = skinNameGiven || std::strcmp(row->longName, "skin-name") == 0;
     }
 
     if (options.help || options.version) return true;
+    if (!options.player.empty() && !skinNameGiven) options.skinName = "skin";
+    if (!CheckPlayerOptions(options, error)) return false;
     if (operands.size() > 1) {
         error = "one scene at a time (got " + std::to_string(operands.size()) + ")";
         return false;

@@ -51,6 +51,15 @@ struct ExportOptions {
     std::optional<double> feetAt;  // the lowest point of the first exported frame at this z
     std::string frameNamesFile;    // one frame name a line, imported as a frame list
     bool replace = false;          // a new model even when one of the same counts exists
+    // A whole Quake II player folder, GAME-DIR/players/PLAYER/.
+    std::string player;
+    std::string gameDir;
+    std::vector<std::string> weapon;  // patterns on node names: the weapon's nodes
+    // Set by the player folder's passes, not by options: mesh nodes to leave
+    // out, and a lift (host units) to take in place of --feet-at's own, so
+    // that the weapon moves exactly as the figure did.
+    std::vector<std::string> exclude;
+    std::optional<float> lift;
     bool quiet = false;
     bool help = false;
     bool version = false;

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <limits>
 #include <set>
@@ -27,6 +28,7 @@
 #include "cli/frame_ranges.h"
 #include "cli/md2_check.h"
 #include "cli/panel_user.h"
+#include "cli/player_folder.h"
 #include "finish/model_finish.h"
 #include "platform/export_report.h"
 #include "platform/window_system.h"
@@ -170,6 +172,7 @@ standin::AssimpLoadOptions ImportOptionsOf(const ExportOptions& options, const s
     load.framesPerSecond = options.framesPerSecond;
     load.animation = options.animation;
     load.select = options.select;
+    load.exclude = options.exclude;
     load.textureFolder = options.textureCache;
     load.outputPath = modelPath;
     load.maxTexture = options.maxTexture;
@@ -509,8 +512,10 @@ double ScaleOf(const std::string& text) { return std::strtod(text.c_str(), nullp
 
 // Moves the scene as --offset and --feet-at ask, in model units: the plug-in
 // turns the scene a quarter about z (x becomes y, y becomes -x) and scales it.
-bool MoveScene(const ExportOptions& options, standin::Scene& scene, TimeValue firstFrameTime, std::string& error) {
-    if (!options.offset && !options.feetAt) return true;
+// lift, when not null, gets the lift --feet-at took (host units).
+bool MoveScene(const ExportOptions& options, standin::Scene& scene, TimeValue firstFrameTime, float* lift,
+               std::string& error) {
+    if (!options.offset && !options.feetAt && !options.lift) return true;
     const double scale = ScaleOf(options.scaleText);
     if (!(scale > 0.0) || !std::isfinite(scale)) {
         error = "--offset and --feet-at need a scale above 0 (\"Scale:\" reads " + options.scaleText + ")";
@@ -521,13 +526,17 @@ bool MoveScene(const ExportOptions& options, standin::Scene& scene, TimeValue fi
         standin::TranslateScene(scene, Point3(static_cast<float>(o[1] / scale), static_cast<float>(-o[0] / scale),
                                               static_cast<float>(o[2] / scale)));
     }
-    if (options.feetAt) {
+    if (options.lift) {
+        standin::TranslateScene(scene, Point3(0.0f, 0.0f, *options.lift));
+    } else if (options.feetAt) {
         float lowest = 0.0f;
         if (!standin::LowestSelectedPoint(scene, firstFrameTime, lowest)) {
             error = "--feet-at: the selected objects have no vertices";
             return false;
         }
-        standin::TranslateScene(scene, Point3(0.0f, 0.0f, static_cast<float>(*options.feetAt / scale - lowest)));
+        const float z = static_cast<float>(*options.feetAt / scale - lowest);
+        standin::TranslateScene(scene, Point3(0.0f, 0.0f, z));
+        if (lift) *lift = z;
     }
     return true;
 }
@@ -707,7 +716,7 @@ void ExplainFailure(const std::vector<ShownMessage>& shown, const PluginReport& 
 
 // Everything from the open panel on: the frame list, the fields, "Save md2".
 int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUser& user,
-                 const std::vector<std::string>& refusals) {
+                 const std::vector<std::string>& refusals, float* lift = nullptr) {
     std::string error;
     // A text list of names is imported through a model that holds only them,
     // written in the current directory (a name the plug-in takes whole) and
@@ -760,7 +769,7 @@ int WorkThePanel(const ExportOptions& options, const PluginNames& names, PanelUs
 
     const TimeValue firstFrameTime =
         static_cast<TimeValue>(user.ReadNumber(IDC_FIRST_FRAME)) * user.host().scene->ticksPerFrame;
-    if (!MoveScene(options, *user.host().scene, firstFrameTime, error)) return UsageError(error);
+    if (!MoveScene(options, *user.host().scene, firstFrameTime, lift, error)) return UsageError(error);
 
     // --replace sets the old model aside, to be put back if the save fails.
     const std::string aside = names.model + ".replaced";
@@ -921,6 +930,120 @@ int RunMapped(const ExportOptions& options, const PluginNames& names, UtilityObj
     return kExitExported;
 }
 
+// --- A player's folder -------------------------------------------------------------------
+
+// The names of the mesh nodes, and how many of them the export takes.
+size_t SelectedMeshNodes(const standin::SceneNode& node, std::vector<std::string>& meshNodes) {
+    size_t selected = node.hasMesh && node.selected;
+    if (node.hasMesh) meshNodes.push_back(node.name);
+    for (const auto& child : node.children) selected += SelectedMeshNodes(*child, meshNodes);
+    return selected;
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (size_t i = 0; i < names.size() && i < 10; ++i) text += (i ? ", " : "") + names[i];
+    return text + (names.size() > 10 ? ", ..." : "");
+}
+
+// --player: the figure and then its weapon, each exported through the panel
+// and finished for the game, into a folder of their own beside
+// GAME-DIR/players/NAME, with the skin's icon drawn from the figure; checked
+// as the client loads a player, and only then put in place whole. The plug-in
+// gets bare file names in that folder (it cuts names at a "."), so the run
+// works from inside it.
+int RunPlayer(const ExportOptions& options, UtilityObj* utility) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path players = fs::absolute(options.gameDir, ec) / "players";
+    const fs::path target = players / options.player;
+    const fs::path staged = players / (options.player + "-partial-" + std::to_string(getpid()));
+    const fs::path home = fs::current_path(ec);
+    if (!IsDirectory(options.gameDir)) return UsageError("--game-dir " + options.gameDir + ": not a folder");
+    fs::create_directories(staged, ec);
+    if (ec) {
+        Complain("cannot make a folder in " + players.string() + ": " + ec.message());
+        return kExitFailed;
+    }
+    const auto fail = [&](const std::string& message, int status) {
+        if (!message.empty()) Complain(message);
+        std::error_code ignored;
+        fs::current_path(home, ignored);
+        fs::remove_all(staged, ignored);
+        return status;
+    };
+
+    ExportOptions body = options;
+    body.scenePath = fs::absolute(options.scenePath, ec).string();
+    if (!options.textureCache.empty()) body.textureCache = fs::absolute(options.textureCache, ec).string();
+    standin::SetDriveFolder('C', options.driveC.empty() ? staged.string() : fs::absolute(options.driveC, ec).string());
+    body.quiet = true;
+    body.outputPath = "tris";
+    body.skinPaths = {"players/" + options.player + "/" + options.skinName + ".pcx"};
+    body.exclude = options.weapon;
+    ExportOptions weapon = body;
+    weapon.skinName = "weapon";
+    weapon.skinPaths = {"players/" + options.player + "/weapon.pcx"};
+    weapon.outputPath = "weapon";
+    weapon.select = options.weapon;
+    weapon.exclude.clear();
+    if (chdir(staged.c_str()) != 0) return fail("cannot work in " + staged.string() + ": " + std::strerror(errno), kExitFailed);
+
+    float lift = 0;
+    for (ExportOptions* pass : {&body, &weapon}) {
+        if (pass == &weapon) weapon.lift = lift;  // the weapon moves as the figure moved
+        std::string error;
+        PluginNames names;
+        if (!PrepareNames(*pass, names, error)) return fail("", UsageError(error));
+        standin::Scene scene;
+        std::vector<std::string> refusals, meshNodes;
+        if (!LoadScene(*pass, names.model, scene, refusals, error)) return fail(error, kExitUsage);
+        if (SelectedMeshNodes(*scene.root, meshNodes) == 0) {
+            std::string patterns;
+            for (const std::string& p : options.weapon) patterns += (patterns.empty() ? "" : " ") + Quoted(p);
+            return fail(pass == &weapon ? "--weapon " + patterns + " matches no mesh node (they are " +
+                                              Joined(meshNodes) + "); no player folder written"
+                                        : "every mesh node the export would take is a --weapon node (" +
+                                              Joined(meshNodes) + "); no player folder written",
+                        kExitFailed);
+        }
+        PanelUser user(scene);
+        if (!user.Open(utility)) return fail("opening the utility showed no panel", kExitUsage);
+        const int status = WorkThePanel(*pass, names, user, refusals, &lift);
+        if (status != kExitExported) return fail("no player folder written", status);
+    }
+    fs::current_path(home, ec);
+
+    // The listing and converted textures have no place in the game's folder.
+    const std::set<std::string> kept = {"tris.md2", options.skinName + ".pcx", "weapon.md2", "weapon.pcx"};
+    for (const fs::directory_entry& entry : fs::directory_iterator(staged, ec))
+        if (!kept.count(entry.path().filename().string())) fs::remove_all(entry.path(), ec);
+    std::string error;
+    if (!player::WriteIcon(staged.string(), options.skinName, error))
+        return fail("cannot draw the skin's icon: " + error, kExitFailed);
+    std::vector<std::string> notes;
+    const std::vector<std::string> problems = player::CheckFolder(staged.string(), options.player, options.skinName, notes);
+    for (const std::string& note : notes) Warn(note);
+    if (!problems.empty()) {
+        for (const std::string& problem : problems) Complain("players/" + options.player + ": " + problem);
+        return fail("no player folder written: the game would not load it as it is", kExitFailed);
+    }
+    if (!player::PutInPlace(staged.string(), target.string(), error)) return fail(error, kExitFailed);
+    if (!options.quiet) {
+        const std::string folder = ForDisplay((fs::path(options.gameDir) / "players" / options.player).string()) + "/";
+        std::printf("wrote %s: a Quake II player model\n", folder.c_str());
+        for (const char* model : {"tris.md2", "weapon.md2"}) {
+            std::string line = DescribeModel(folder + model, false, {}, 0, 0);
+            line.replace(line.find(": the model"), 11, std::string(": the ") + (*model == 't' ? "figure" : "weapon"));
+            std::printf("  %s\n", line.c_str());
+        }
+        std::printf("  wrote %s%s.pcx: its skin\n  wrote %s%s_i.pcx: the skin's icon in the player setup menu\n"
+                    "  wrote %sweapon.pcx: the weapon's skin\n",
+                    folder.c_str(), options.skinName.c_str(), folder.c_str(), options.skinName.c_str(), folder.c_str());
+    }
+    return kExitExported;
+}
+
 int Run(const ExportOptions& options) {
     std::string error;
     if (!options.driveC.empty()) {
@@ -932,7 +1055,7 @@ int Run(const ExportOptions& options) {
 
     standin::Scene scene;
     std::vector<std::string> refusals;
-    if (!options.scenePath.empty() && options.maps.empty() &&
+    if (!options.scenePath.empty() && options.maps.empty() && options.player.empty() &&
         !LoadScene(options, names.model, scene, refusals, error)) {
         Complain(error);
         return kExitUsage;
@@ -956,6 +1079,7 @@ int Run(const ExportOptions& options) {
     }
 
     if (!options.maps.empty()) return RunMapped(options, names, utility);
+    if (!options.player.empty()) return RunPlayer(options, utility);
 
     // Closed before the module goes.
     PanelUser user(scene);

@@ -15,6 +15,7 @@
 #endif
 
 #include "finish/light_normals.h"
+#include "finish/palette_picture.h"
 #include "skin/skin_palette.h"
 
 namespace finish {
@@ -483,17 +484,7 @@ FinishResult RemovePaletteIndex255(const std::string& pcxPath) {
 
     // Nearest by the palette's colours; the first of equals, as the quantizer picks.
     const SkinColor& from = SkinPalette[255];
-    int nearest = 0;
-    long bestDistance = -1;
-    for (int i = 0; i < 255; ++i) {
-        const SkinColor& c = SkinPalette[i];
-        const long d = (c.red - from.red) * (c.red - from.red) + (c.green - from.green) * (c.green - from.green) +
-                       (c.blue - from.blue) * (c.blue - from.blue);
-        if (bestDistance < 0 || d < bestDistance) {
-            bestDistance = d;
-            nearest = i;
-        }
-    }
+    const int nearest = NearestOpaqueIndex(from.red, from.green, from.blue);
 
     // Only the values of runs can be 255 (a literal byte is below 0xC0), so
     // they are changed where they stand and the coding keeps its length.

@@ -129,7 +129,7 @@ FrameRenderer::Projected FrameRenderer::Project(const float* p) const {
     return out;
 }
 
-void FrameRenderer::Fit(const std::vector<int>& frames, int32_t width, int32_t height) {
+void FrameRenderer::Fit(const std::vector<int>& frames, int32_t width, int32_t height, float topShare) {
     width_ = height_ = 0;
     if (frames.empty() || width <= 0 || height <= 0) return;
     width_ = width;
@@ -166,6 +166,17 @@ void FrameRenderer::Fit(const std::vector<int>& frames, int32_t width, int32_t h
             minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
             minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
         }
+    if (topShare < 1) {
+        // The picture's y grows downwards: the top is minY.
+        const float limit = minY + std::max(topShare, 0.01f) * (maxY - minY);
+        minX = std::numeric_limits<float>::max(), maxX = std::numeric_limits<float>::lowest();
+        for (int f : frames)
+            for (int32_t v = 0; v < model_.vertexCount; ++v) {
+                const Projected p = Project(&model_.frames[f].positions[3 * v]);
+                if (p.y <= limit) minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+            }
+        maxY = limit;
+    }
     const float margin = 0.05f * std::min(width, height) + 1;
     scale_ = std::min((width - 2 * margin) / std::max(maxX - minX, 1e-6f),
                       (height - 2 * margin) / std::max(maxY - minY, 1e-6f));
@@ -238,6 +249,29 @@ void FrameRenderer::Draw(int frame, RgbImage& target, int32_t left, int32_t top)
             for (int k = 0; k < 3; ++k) rowStart[k] += dy[k];
         }
     }
+}
+
+RgbImage RenderPortrait(const Md2Model& model, const RgbImage* skin, int frame, int32_t size, float topShare,
+                        const uint8_t background[3]) {
+    RgbImage picture(size, size, background);
+    if (size < 1 || frame < 0 || frame >= static_cast<int>(model.frames.size()) || model.vertexCount == 0)
+        return picture;
+    // Drawn four times as large and averaged down, so that details smaller
+    // than a pixel (eyes) still tint it.
+    constexpr int32_t kFine = 4;
+    RgbImage fine(size * kFine, size * kFine, background);
+    FrameRenderer renderer(model, skin, ViewOptions{});
+    renderer.Fit({frame}, fine.width, fine.height, topShare);
+    renderer.Draw(frame, fine, 0, 0);
+    for (int32_t y = 0; y < size; ++y)
+        for (int32_t x = 0; x < size; ++x)
+            for (int a = 0; a < 3; ++a) {
+                int sum = 0;
+                for (int32_t dy = 0; dy < kFine; ++dy)
+                    for (int32_t dx = 0; dx < kFine; ++dx) sum += fine.At(x * kFine + dx, y * kFine + dy)[a];
+                picture.At(x, y)[a] = static_cast<uint8_t>((sum + kFine * kFine / 2) / (kFine * kFine));
+            }
+    return picture;
 }
 
 }  // namespace preview

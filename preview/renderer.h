@@ -32,7 +32,9 @@ public:
     // skin may be null: the model is then drawn in a plain grey.
     FrameRenderer(const Md2Model& model, const RgbImage* skin, const ViewOptions& options);
 
-    void Fit(const std::vector<int>& frames, int32_t width, int32_t height);
+    // With topShare below 1 only that share of the picture's height, from the
+    // top, is fitted (a portrait: head and shoulders); the rest falls off the box.
+    void Fit(const std::vector<int>& frames, int32_t width, int32_t height, float topShare = 1.0f);
     void Draw(int frame, RgbImage& target, int32_t left, int32_t top);
 
     // True when every light-normal index is 0: the model is drawn unshaded.
@@ -61,5 +63,10 @@ private:
     std::vector<Projected> corners_;
     std::vector<float> depth_;
 };
+
+// A portrait of one frame seen from the front: the top share of the figure's
+// height fitted into a size x size picture on a background of rgb.
+RgbImage RenderPortrait(const Md2Model& model, const RgbImage* skin, int frame, int32_t size, float topShare,
+                        const uint8_t background[3]);
 
 }  // namespace preview

@@ -12,6 +12,12 @@ It is made of boxes, each held by one joint of a seven-joint skeleton
 (Hips > Spine > Head, Spine > ArmL / ArmR, Hips > LegL / LegR). Materials:
 "Body" (torso, arms, legs; body.tga) and "Head" (head.tga, a face on the front).
 
+armed.gltf is the same figure holding a gun: a mesh node "Gun", a child of the
+right arm's joint ArmR (so it follows the hand without skin weights), on its own
+material "Gun" (gun.tga). Its top back corner is the right hand's front inner
+corner, a point both meshes share. The plain figure stays gun-free, since a
+Quake II player model carries its weapon as a separate model.
+
 Animations, one key per Quake II player frame at 30 frames a second, named
 after the standard frame-name runs they fill:
     stand   40 frames  (stand01 .. stand40)   breathing, arms swaying
@@ -53,6 +59,10 @@ BOXES = [("Hips", "Body", (-0.17, 0.85, -0.1), (0.17, 1.05, 0.1), (0.0, 0.5, 0.5
          ("LegR", "Body", (-0.18, 0.0, -0.08), (-0.02, 0.9, 0.08), (0.5, 0.0, 1.0, 0.5)),
          ("Head", "Head", (-0.12, 1.52, -0.12), (0.12, 1.8, 0.12), (0.0, 0.0, 1.0, 1.0))]
 
+# The gun, in the figure's frame: under the right hand, its barrel forward (+z).
+# Its corner (-0.2, 0.85, 0.06) is the ArmR box's.
+GUN = ((-0.28, 0.75, 0.06), (-0.2, 0.85, 0.36), (0.0, 0.0, 1.0, 1.0))
+
 
 # --- Textures ----------------------------------------------------------------
 
@@ -85,6 +95,11 @@ def head_pixel(x, y):
     if y == 22 and 11 <= x <= 20:
         return (120, 30, 30)
     return (225, 180, 140)
+
+
+def gun_pixel(x, y):
+    # 16 x 16: gunmetal with a lighter stripe.
+    return (150, 150, 160) if 6 <= y < 9 else (70, 70, 80)
 
 
 # --- Geometry ------------------------------------------------------------------
@@ -213,7 +228,7 @@ def r6(v):
     return tuple(round(x, 6) for x in v) if isinstance(v, tuple) else round(v, 6)
 
 
-def character():
+def character(armed=False):
     buf = Buffer()
     primitives = []
     for material in ("Body", "Head"):
@@ -236,6 +251,7 @@ def character():
             "indices": buf.accessor("SCALAR", indices, 5125),
             "material": 0 if material == "Body" else 1})
 
+    meshes = [{"name": "FigureMesh", "primitives": primitives}]
     nodes = [{"name": "Figure", "mesh": 0, "skin": 0}]
     joint_node = {}
     for name, parent, pos in JOINTS:
@@ -245,6 +261,17 @@ def character():
     for name, parent, _ in JOINTS:
         if parent:
             nodes[joint_node[parent]].setdefault("children", []).append(joint_node[name])
+    if armed:
+        # In the arm joint's own frame, which moves it as the arm moves.
+        hand = JOINTS[JOINT_INDEX["ArmR"]][2]
+        lo, hi, rect = GUN
+        p, t, i = box(tuple(r6(lo[k] - hand[k]) for k in range(3)), tuple(r6(hi[k] - hand[k]) for k in range(3)), rect)
+        meshes.append({"name": "GunMesh", "primitives": [{
+            "attributes": {"POSITION": buf.accessor("VEC3", p, with_bounds=True),
+                           "TEXCOORD_0": buf.accessor("VEC2", t)},
+            "indices": buf.accessor("SCALAR", i, 5125), "material": 2}]})
+        nodes[joint_node["ArmR"]].setdefault("children", []).append(len(nodes))
+        nodes.append({"name": "Gun", "mesh": 1})
     ibms = [[1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -pos[0], -pos[1], -pos[2], 1] for _, _, pos in JOINTS]
 
     def animation(name, poses):
@@ -278,7 +305,7 @@ def character():
         "scene": 0,
         "scenes": [{"name": "Character", "nodes": [0, joint_node["Hips"]]}],
         "nodes": nodes,
-        "meshes": [{"name": "FigureMesh", "primitives": primitives}],
+        "meshes": meshes,
         "skins": [{"name": "Skeleton", "joints": [joint_node[n] for n, _, _ in JOINTS],
                    "skeleton": joint_node["Hips"], "inverseBindMatrices": buf.accessor("MAT4", [tuple(m) for m in ibms])}],
         "materials": [{"name": "Body", "pbrMetallicRoughness": {"baseColorTexture": {"index": 0}}},
@@ -291,16 +318,24 @@ def character():
         "buffers": [{"byteLength": len(buf.data),
                      "uri": "data:application/octet-stream;base64," + base64.b64encode(bytes(buf.data)).decode()}],
     }
+    if armed:
+        doc["materials"].append({"name": "Gun", "pbrMetallicRoughness": {"baseColorTexture": {"index": 2}}})
+        doc["textures"].append({"source": 2})
+        doc["images"].append({"uri": "gun.tga"})
     return json.dumps(doc, indent=1, sort_keys=True) + "\n"
 
 
 def main():
     with open(os.path.join(HERE, "character.gltf"), "w") as f:
         f.write(character())
+    with open(os.path.join(HERE, "armed.gltf"), "w") as f:
+        f.write(character(armed=True))
     with open(os.path.join(HERE, "body.tga"), "wb") as f:
         f.write(tga(64, 64, body_pixel))
     with open(os.path.join(HERE, "head.tga"), "wb") as f:
         f.write(tga(32, 32, head_pixel))
+    with open(os.path.join(HERE, "gun.tga"), "wb") as f:
+        f.write(tga(16, 16, gun_pixel))
 
 
 if __name__ == "__main__":

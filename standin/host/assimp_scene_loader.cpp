@@ -829,11 +829,15 @@ bool HasTriangles(const aiScene* ai, const aiNode* node) {
     return false;
 }
 
-bool Selected(const std::string& name, const std::vector<std::string>& patterns) {
-    if (patterns.empty()) return true;
+bool Matches(const std::string& name, const std::vector<std::string>& patterns) {
     for (const std::string& p : patterns)
         if (fnmatch(p.c_str(), name.c_str(), 0) == 0) return true;
     return false;
+}
+
+bool Selected(const std::string& name, const std::vector<std::string>& select,
+              const std::vector<std::string>& exclude) {
+    return (select.empty() || Matches(name, select)) && !Matches(name, exclude);
 }
 
 // Nodes the library makes for its own purposes (FBX pivots, "_$AssimpFbx$_")
@@ -849,7 +853,7 @@ void Loader::BuildNodes(const aiNode* node, SceneNode* parent) {
     made->transform = made->transformAt(0);
     if (HasTriangles(ai_, node)) {
         BuildMesh(node, index, made);
-        made->selected = Selected(made->name, options_.select);
+        made->selected = Selected(made->name, options_.select, options_.exclude);
     } else {
         const bool helper = made->name.find("$AssimpFbx$") != std::string::npos;
         bool bone = false;

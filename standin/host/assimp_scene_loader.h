@@ -52,6 +52,9 @@ struct AssimpLoadOptions {
     // Shell-style patterns (fnmatch) on node names choosing the selected mesh
     // nodes; empty selects every mesh node.
     std::vector<std::string> select;
+    // Mesh nodes whose names match one of these stay unselected all the same
+    // (a player's weapon, exported apart from the figure that holds it).
+    std::vector<std::string> exclude;
     // Where converted textures go. Empty: "<output dir>/<scene base>.textures"
     // beside outputPath, or beside the scene file when outputPath is empty too.
     std::string textureFolder;
