@@ -454,6 +454,7 @@ const char* UsageLine() {
     return "usage: md2export [options] SCENE\n"
            "       md2export --list-frames [--frames MODEL] [SCENE]\n"
            "       md2export --list-nodes [options] SCENE\n"
+           "       md2export --player NAME --game-dir DIR --weapon PATTERN [options] SCENE\n"
            "       md2export --help | --version\n";
 }
 
@@ -501,7 +502,7 @@ std::string HelpText() {
         "as Windows matches them (any case, '\\' separators), a path of another\n"
         "machine by its base name beside the scene file or in a folder beside it.\n"
         "--select, --fps, --animation, --list-nodes, --texture-cache, --max-texture,\n"
-        "--no-fit and --map apply only to these files.\n"
+        "--no-fit, --map and --weapon apply only to these files.\n"
         "\n"
         "Clips into frame ranges: each --map CLIP=FIRST-LAST loads the scene again\n"
         "with that animation and updates its range of one new model through the\n"
@@ -538,6 +539,16 @@ std::string HelpText() {
         "every frame's vertex positions stay as the plug-in wrote them. Then md2check's\n"
         "look warnings (no skin name, normals, bytes after ofs_end, index 255) apply.\n"
         "\n"
+        "With --player NAME --game-dir DIR the figure (the selected nodes but the\n"
+        "--weapon ones) and its weapon are exported in turn, both finished as --game\n"
+        "does and moved alike (feet at -24 unless --feet-at says otherwise), into\n"
+        "DIR/players/NAME/: tris.md2, SKIN.pcx, SKIN_i.pcx (the skin's 32 x 32 icon\n"
+        "for the player setup menu, drawn from the first frame), weapon.md2 and\n"
+        "weapon.pcx. The folder is built beside its place and checked as the game\n"
+        "loads a player; only then does it take its place, keeping the files of an\n"
+        "older one that it does not replace. A folder with problems is not put in\n"
+        "place: each problem is named, and the exit status is 1. DIR must exist.\n"
+        "\n"
         "The plug-in module is looked for next to md2export and in its parent folder;\n"
         "the environment variable VORN_MODULE names another.\n"
         "\n"
@@ -547,7 +558,8 @@ std::string HelpText() {
         "  1  the export failed: the plug-in showed a message box (the panel's \"Last\n"
         "     frame must be greater than first frame\" included), --frames could\n"
         "     not be imported or imported no frames, or the written model has errors\n"
-        "     by md2info's checker (it stays written)\n"
+        "     by md2info's checker (it stays written); --player: a folder the\n"
+        "     game would not load as it is (none is written)\n"
         "  2  a usage error, a scene file that cannot be loaded (the reason follows\n"
         "     its name; a fault inside the asset-import library included), or a\n"
         "     plug-in module that cannot be found or loaded\n";

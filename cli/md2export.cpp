@@ -1031,15 +1031,16 @@ int RunPlayer(const ExportOptions& options, UtilityObj* utility) {
     if (!player::PutInPlace(staged.string(), target.string(), error)) return fail(error, kExitFailed);
     if (!options.quiet) {
         const std::string folder = ForDisplay((fs::path(options.gameDir) / "players" / options.player).string()) + "/";
-        std::printf("wrote %s: a Quake II player model\n", folder.c_str());
-        for (const char* model : {"tris.md2", "weapon.md2"}) {
-            std::string line = DescribeModel(folder + model, false, {}, 0, 0);
-            line.replace(line.find(": the model"), 11, std::string(": the ") + (*model == 't' ? "figure" : "weapon"));
-            std::printf("  %s\n", line.c_str());
-        }
-        std::printf("  wrote %s%s.pcx: its skin\n  wrote %s%s_i.pcx: the skin's icon in the player setup menu\n"
-                    "  wrote %sweapon.pcx: the weapon's skin\n",
-                    folder.c_str(), options.skinName.c_str(), folder.c_str(), options.skinName.c_str(), folder.c_str());
+        const auto counts = [&folder](const char* model) {
+            const std::string described = DescribeModel(folder + model, false, {}, 0, 0);
+            const size_t at = described.find(": the model");
+            return at == std::string::npos ? std::string() : described.substr(at + 11);
+        };
+        const char* skin = options.skinName.c_str();
+        std::printf("wrote %s, a Quake II player model:\n  tris.md2: the figure%s\n  %s.pcx: its skin\n"
+                    "  %s_i.pcx: the skin's 32 x 32 icon for the player setup menu\n  weapon.md2: the weapon%s\n"
+                    "  weapon.pcx: its skin\n",
+                    folder.c_str(), counts("tris.md2").c_str(), skin, skin, counts("weapon.md2").c_str());
     }
     return kExitExported;
 }
