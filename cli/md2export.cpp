@@ -960,6 +960,7 @@ int RunPlayer(const ExportOptions& options, UtilityObj* utility) {
     const fs::path staged = players / (options.player + "-partial-" + std::to_string(getpid()));
     const fs::path home = fs::current_path(ec);
     if (!IsDirectory(options.gameDir)) return UsageError("--game-dir " + options.gameDir + ": not a folder");
+    fs::remove_all(staged, ec);  // left by a run of the same process number that was killed
     fs::create_directories(staged, ec);
     if (ec) {
         Complain("cannot make a folder in " + players.string() + ": " + ec.message());
@@ -1016,8 +1017,10 @@ int RunPlayer(const ExportOptions& options, UtilityObj* utility) {
 
     // The listing and converted textures have no place in the game's folder.
     const std::set<std::string> kept = {"tris.md2", options.skinName + ".pcx", "weapon.md2", "weapon.pcx"};
+    std::vector<fs::path> extra;
     for (const fs::directory_entry& entry : fs::directory_iterator(staged, ec))
-        if (!kept.count(entry.path().filename().string())) fs::remove_all(entry.path(), ec);
+        if (!kept.count(entry.path().filename().string())) extra.push_back(entry.path());
+    for (const fs::path& path : extra) fs::remove_all(path, ec);
     std::string error;
     if (!player::WriteIcon(staged.string(), options.skinName, error))
         return fail("cannot draw the skin's icon: " + error, kExitFailed);
