@@ -20,8 +20,9 @@ Exits 1 when any such fault is left.
 `versus` answers the same question for a suite that was changed, not only
 trimmed: it plants each fault in this tree and, beside it, in a copy whose
 tests/ are those of OLD_TESTS_REV (the product code must be the same), and
-runs the current suite first, stopping at its first failure; only a fault the
-current suite misses is tried on the old suite. It lists every fault the old
+runs the current suite first, recording the tests that catch it; only a fault
+the current suite misses is tried on the old suite. Its FILE serves `compare`
+too, so a later trim by deletion is checked without planting again. It lists every fault the old
 suite caught and the current one does not, and exits 1 when there is one.
 """
 import argparse
@@ -122,10 +123,10 @@ def suite_fails(build):
     return r.returncode != 0
 
 
-def failing_tests():
-    junit = os.path.join(BUILD, "junit.xml")
+def failing_tests(build=BUILD):
+    junit = os.path.join(build, "junit.xml")
     # Many tests wait on child processes and files more than they compute.
-    sh(["ctest", "--test-dir", BUILD, "-j4", "--timeout", "120", "--output-junit", junit])
+    sh(["ctest", "--test-dir", build, "-j4", "--timeout", "120", "--output-junit", junit])
     failed, ran = [], []
     for case in ET.parse(junit).getroot().iter("testcase"):
         ran.append(case.get("name"))
@@ -186,7 +187,8 @@ def current_tests(build):
 def compare(args):
     with open(args.old) as f:
         old = json.load(f)
-    killed_before = [r for r in old["faults"] if r["status"] == "killed"]
+    # A versus run's "lost" faults were caught by its old suite only.
+    killed_before = [r for r in old["faults"] if r["status"] in ("killed", "lost")]
     if args.new:
         with open(args.new) as f:
             new = {r["id"]: r for r in json.load(f)["faults"]}
@@ -244,6 +246,17 @@ def versus(args):
     r = sh(["git", "-C", old_root, "checkout", args.old_tests, "--", "tests"])
     if r.returncode:
         sys.exit(r.stdout)
+    # An old test file written against an interface that has changed since.
+    for rel in args.current:
+        shutil.copy2(os.path.join(ROOT, rel), os.path.join(old_root, rel))
+    # The old suite's test list, built as this tree builds its tests now.
+    old_lists = os.path.join(old_root, "tests", "CMakeLists.txt")
+    with open(old_lists) as f:
+        old_sources = re.search(r"set\(TEST_SOURCES\n.*?\n\)", f.read(), re.S).group(0)
+    with open(os.path.join(ROOT, "tests", "CMakeLists.txt")) as f:
+        lists = re.sub(r"set\(TEST_SOURCES\n.*?\n\)", lambda _: old_sources, f.read(), count=1, flags=re.S)
+    with open(old_lists, "w") as f:
+        f.write(lists)
     configure()
     configure(old_root, old_build)
     if suite_fails(BUILD) or suite_fails(old_build):
@@ -260,13 +273,14 @@ def versus(args):
             continue
         with planted(ROOT, site):
             built = sh(["cmake", "--build", BUILD]).returncode == 0
-            now = built and suite_fails(BUILD)
+            killers = failing_tests()[0] if built else []
+            now = bool(killers)
         before = None
         if built and not now:
             with planted(old_root, site):
                 before = sh(["cmake", "--build", old_build]).returncode == 0 and suite_fails(old_build)
         status = "stillborn" if not built else "killed" if now else "lost" if before else "survived"
-        results["faults"].append(dict(site, status=status))
+        results["faults"].append(dict(site, status=status, killers=killers))
         print(f"[{n}/{args.count}] {status:9} {site['id']}", flush=True)
         with open(args.out, "w") as f:
             json.dump(results, f, indent=1)
@@ -299,6 +313,8 @@ def main():
     v.add_argument("--count", type=int, default=300)
     v.add_argument("--seed", type=int, default=1)
     v.add_argument("--out", default=os.path.join(BUILD, "versus.json"))
+    v.add_argument("--current", nargs="*", default=[], metavar="TEST_FILE",
+                   help="test files the old suite takes from this tree, where the old no longer compile")
     args = parser.parse_args()
     if args.command == "versus":
         os.makedirs(BUILD, exist_ok=True)
