@@ -165,18 +165,19 @@ bool CheckPlayerOptions(ExportOptions& options, std::string& error) {
     // it is missing, silently draws male's weapon instead, which floats beside
     // any other figure's hand: a player folder without one is refused.
     if (options.weapon.empty()) {
-        error = "--player needs --weapon PATTERN, the nodes of the weapon in the figure's hand (weapon.md2); "
-                "without one the game draws the male model's weapon in the wrong place";
+        error =
+            "--player needs --weapon PATTERN, the nodes of the weapon in the figure's hand (weapon.md2); "
+            "without one the game draws the male model's weapon in the wrong place";
         return false;
     }
-    const char* clash = !options.outputPath.empty()   ? "-o"
-                        : !options.skinPaths.empty()  ? "--skin-path"
-                        : options.saveBmp             ? "--bmp"
-                        : !options.maps.empty()       ? "--map"
+    const char* clash = !options.outputPath.empty()                                       ? "-o"
+                        : !options.skinPaths.empty()                                      ? "--skin-path"
+                        : options.saveBmp                                                 ? "--bmp"
+                        : !options.maps.empty()                                           ? "--map"
                         : !options.framesModel.empty() || !options.frameNamesFile.empty() ? "a frame list"
-                        : options.start || options.end ? "--start and --end"
-                        : options.listFrames || options.listNodes ? "a listing"
-                                                                  : nullptr;
+                        : options.start || options.end                                    ? "--start and --end"
+                        : options.listFrames || options.listNodes                         ? "a listing"
+                                                                                          : nullptr;
     if (clash) {
         error = std::string("--player writes the whole frame list and names its files itself: ") + clash +
                 " cannot go with it";

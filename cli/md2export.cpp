@@ -988,7 +988,8 @@ int RunPlayer(const ExportOptions& options, UtilityObj* utility) {
     weapon.outputPath = "weapon";
     weapon.select = options.weapon;
     weapon.exclude.clear();
-    if (chdir(staged.c_str()) != 0) return fail("cannot work in " + staged.string() + ": " + std::strerror(errno), kExitFailed);
+    if (chdir(staged.c_str()) != 0)
+        return fail("cannot work in " + staged.string() + ": " + std::strerror(errno), kExitFailed);
 
     float lift = 0;
     for (ExportOptions* pass : {&body, &weapon}) {
@@ -1025,7 +1026,8 @@ int RunPlayer(const ExportOptions& options, UtilityObj* utility) {
     if (!player::WriteIcon(staged.string(), options.skinName, error))
         return fail("cannot draw the skin's icon: " + error, kExitFailed);
     std::vector<std::string> notes;
-    const std::vector<std::string> problems = player::CheckFolder(staged.string(), options.player, options.skinName, notes);
+    const std::vector<std::string> problems =
+        player::CheckFolder(staged.string(), options.player, options.skinName, notes);
     for (const std::string& note : notes) Warn(note);
     if (!problems.empty()) {
         for (const std::string& problem : problems) Complain("players/" + options.player + ": " + problem);
@@ -1040,10 +1042,11 @@ int RunPlayer(const ExportOptions& options, UtilityObj* utility) {
             return at == std::string::npos ? std::string() : described.substr(at + 11);
         };
         const char* skin = options.skinName.c_str();
-        std::printf("wrote %s, a Quake II player model:\n  tris.md2: the figure%s\n  %s.pcx: its skin\n"
-                    "  %s_i.pcx: the skin's 32 x 32 icon for the player setup menu\n  weapon.md2: the weapon%s\n"
-                    "  weapon.pcx: its skin\n",
-                    folder.c_str(), counts("tris.md2").c_str(), skin, skin, counts("weapon.md2").c_str());
+        std::printf(
+            "wrote %s, a Quake II player model:\n  tris.md2: the figure%s\n  %s.pcx: its skin\n"
+            "  %s_i.pcx: the skin's 32 x 32 icon for the player setup menu\n  weapon.md2: the weapon%s\n"
+            "  weapon.pcx: its skin\n",
+            folder.c_str(), counts("tris.md2").c_str(), skin, skin, counts("weapon.md2").c_str());
     }
     return kExitExported;
 }

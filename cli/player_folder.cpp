@@ -85,7 +85,8 @@ std::string CheckName(const std::string& option, const std::string& name) {
     if (name.empty() || name.size() > 15 ||
         name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-") != std::string::npos)
         return option + " " + name + ": a player's model and skin names are 1 to 15 letters, digits, '_' or '-'";
-    if (option == "--skin-name" && (name == "weapon" || (name.size() > 2 && name.compare(name.size() - 2, 2, "_i") == 0)))
+    if (option == "--skin-name" &&
+        (name == "weapon" || (name.size() > 2 && name.compare(name.size() - 2, 2, "_i") == 0)))
         return option + " " + name + ": weapon.pcx is the weapon's skin and NAME_i.pcx a skin's icon";
     return "";
 }
@@ -93,7 +94,8 @@ std::string CheckName(const std::string& option, const std::string& name) {
 bool WriteIcon(const std::string& folder, const std::string& skin, std::string& error) {
     preview::Md2Model model;
     preview::RgbImage picture;
-    if (!preview::LoadMd2(folder + "/tris.md2", model, error) || !preview::LoadSkin(folder + "/" + skin + ".pcx", picture, error))
+    if (!preview::LoadMd2(folder + "/tris.md2", model, error) ||
+        !preview::LoadSkin(folder + "/" + skin + ".pcx", picture, error))
         return false;
     uint8_t background[3];
     finish::PaletteColour(kIconBackground, background);
@@ -111,8 +113,9 @@ std::vector<std::string> CheckFolder(const std::string& folder, const std::strin
     const md2check::Md2Report weapon = CheckModel(file("weapon.md2"), "weapon.md2", home + "weapon.pcx", problems);
     const size_t frames = tris.frames.size();
     if (tris.headerRead && frames < kPlayerFrames)
-        problems.push_back("tris.md2 holds " + std::to_string(frames) + " frames; the game plays a player's frames 0 to " +
-                           std::to_string(kPlayerFrames - 1) + " (stand01 to death308)");
+        problems.push_back("tris.md2 holds " + std::to_string(frames) +
+                           " frames; the game plays a player's frames 0 to " + std::to_string(kPlayerFrames - 1) +
+                           " (stand01 to death308)");
     if (tris.headerRead && weapon.headerRead && weapon.frames.size() != frames)
         problems.push_back("weapon.md2 holds " + std::to_string(weapon.frames.size()) + " frames, tris.md2 " +
                            std::to_string(frames) + ": the game draws the weapon in the player's frame");

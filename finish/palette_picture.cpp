@@ -31,8 +31,8 @@ int NearestOpaqueIndex(uint8_t red, uint8_t green, uint8_t blue) {
     long best = -1;
     for (int i = 0; i < 255; ++i) {
         const SkinColor& c = SkinPalette[i];
-        const long d = (c.red - red) * (c.red - red) + (c.green - green) * (c.green - green) +
-                       (c.blue - blue) * (c.blue - blue);
+        const long d =
+            (c.red - red) * (c.red - red) + (c.green - green) * (c.green - green) + (c.blue - blue) * (c.blue - blue);
         if (best < 0 || d < best) {
             best = d;
             nearest = i;

@@ -87,7 +87,8 @@ TEST(PlayerFolder, HoldsWhatTheClientLoadsWithTheWeaponInTheHand) {
     ASSERT_EQ(picture.height, 32);
     int figure = 0;
     for (int32_t y = 0; y < 32; ++y)
-        for (int32_t x = 0; x < 32; ++x) figure += !std::equal(picture.At(x, y), picture.At(x, y) + 3, picture.At(0, 0));
+        for (int32_t x = 0; x < 32; ++x)
+            figure += !std::equal(picture.At(x, y), picture.At(x, y) + 3, picture.At(0, 0));
     EXPECT_GT(figure, 32 * 32 / 4);
 
     // The gun's corner in the hand: the pair of a gun and a figure vertex
@@ -98,7 +99,8 @@ TEST(PlayerFolder, HoldsWhatTheClientLoadsWithTheWeaponInTheHand) {
     for (size_t i = 0; i < gunVertices; ++i)
         for (size_t j = 0; j < bodyVertices; ++j) {
             float d = 0;
-            for (int a = 0; a < 3; ++a) d += (At(gun, 0, i)[a] - At(tris, 0, j)[a]) * (At(gun, 0, i)[a] - At(tris, 0, j)[a]);
+            for (int a = 0; a < 3; ++a)
+                d += (At(gun, 0, i)[a] - At(tris, 0, j)[a]) * (At(gun, 0, i)[a] - At(tris, 0, j)[a]);
             if (d < nearest) nearest = d, g = i, b = j;
         }
     float lowest = 1e30f;
@@ -116,7 +118,8 @@ TEST(PlayerFolder, RefusesAWeaponOfNothingAndLeavesTheFolderAsItWas) {
     testing_files::WriteBytes(folder.File("out/players/vorn/red.pcx"), {1, 2, 3});
     auto r = Export(folder, {"--player", "vorn", "--weapon", "Sword*"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("--weapon \"Sword*\" matches no mesh node (they are Figure, Gun)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--weapon \"Sword*\" matches no mesh node (they are Figure, Gun)"), std::string::npos)
+        << r.err;
     EXPECT_EQ(Entries(folder.File("out/players")), std::set<std::string>{"vorn"});
     EXPECT_EQ(Entries(folder.File("out/players/vorn")), std::set<std::string>{"red.pcx"});
 
