@@ -957,11 +957,15 @@ int RunPlayer(const ExportOptions& options, UtilityObj* utility) {
     std::error_code ec;
     const fs::path players = fs::absolute(options.gameDir, ec) / "players";
     const fs::path target = players / options.player;
-    const fs::path staged = players / (options.player + "-partial-" + std::to_string(getpid()));
+    // Made outside players/, so that a folder left by a killed run never
+    // shows in the game's player menu, but on its disc, to be renamed in.
+    const fs::path staged =
+        fs::absolute(options.gameDir, ec) / ("vorn-" + options.player + "-partial-" + std::to_string(getpid()));
     const fs::path home = fs::current_path(ec);
     if (!IsDirectory(options.gameDir)) return UsageError("--game-dir " + options.gameDir + ": not a folder");
     fs::remove_all(staged, ec);  // left by a run of the same process number that was killed
-    fs::create_directories(staged, ec);
+    fs::create_directories(players, ec);
+    if (!ec) fs::create_directories(staged, ec);
     if (ec) {
         Complain("cannot make a folder in " + players.string() + ": " + ec.message());
         return kExitFailed;

@@ -153,7 +153,8 @@ std::vector<std::string> CheckFolder(const std::string& folder, const std::strin
 
 bool PutInPlace(const std::string& staged, const std::string& target, std::string& error) {
     std::error_code ec;
-    const std::string old = target + "-replaced-" + std::to_string(getpid());
+    // Beside staged, outside players/: a run killed here leaves nothing the menu lists.
+    const std::string old = staged + "-replaced";
     if (fs::exists(target, ec)) {
         for (const fs::directory_entry& entry : fs::directory_iterator(target, ec)) {
             const fs::path carried = fs::path(staged) / entry.path().filename();
