@@ -28,78 +28,6 @@ std::string OneNode(const std::string& node, const std::string& materials = "") 
                node + " ] }");
 }
 
-SceneNode& FirstChild(Scene& scene) { return *scene.root->children.at(0); }
-
-TEST(JsonSceneLoader, FillsDefaults) {
-    Scene scene;
-    std::string error = "stale";
-    ASSERT_TRUE(LoadJsonSceneText(Doc(""), std::nullopt, scene, error)) << error;
-    EXPECT_EQ(error, "");
-    EXPECT_EQ(scene.ticksPerFrame, 160);
-    EXPECT_TRUE(scene.materials.empty());
-    EXPECT_EQ(scene.root->name, "Scene Root");
-    EXPECT_TRUE(scene.root->children.empty());
-
-    ASSERT_TRUE(LoadJsonSceneText(Doc(R"("ticksPerFrame": 4800, "root": { "children": [ {},
-        { "mesh": { "vertices": [[1,2,3]] }, "modifiers": [ { "name": "Edit Mesh" } ] } ] })"),
-                                  std::nullopt, scene, error))
-        << error;
-    EXPECT_EQ(scene.ticksPerFrame, 4800);
-    EXPECT_EQ(scene.root->name, "");
-    const SceneNode& bare = *scene.root->children[0];
-    EXPECT_EQ(bare.name, "");
-    EXPECT_FALSE(bare.selected);
-    EXPECT_EQ(bare.material, nullptr);
-    EXPECT_FALSE(bare.hasMesh);
-    EXPECT_FALSE(bare.convertible);
-    EXPECT_EQ(bare.ticksPerFrame, 4800);
-    const SceneNode& stacked = *scene.root->children[1];
-    EXPECT_TRUE(stacked.convertible);
-    EXPECT_TRUE(stacked.hasModifierStack);
-    ASSERT_EQ(stacked.modifiers.size(), 1u);
-    EXPECT_EQ(stacked.modifiers[0]->selection.vertSel.GetSize(), 1);  // the mesh's counts
-    EXPECT_EQ(stacked.modifiers[0]->selection.faceSel.GetSize(), 0);
-}
-
-// Values at the edges of what each field takes, read as double and stored as
-// float or integer, in the bulk of a mesh (which has a quick reader of its own).
-TEST(JsonSceneLoader, ReadsNodeValuesAtTheirLimits) {
-    const std::string node = R"({ "object": { "convertible": false },
-        "mesh": { "vertices": [[0.1, 16777217, -0.0], [1e-45, 2, 3.4e38], [4, 5, 6]],
-                  "faces": [ { "v": [0, 1, 2], "smooth": 4294967295, "matId": 65535 }, { "matId": 0, "v": [2, 1, 0] } ],
-                  "tverts": [[0.25, 0.5], [1, 2, 3]], "tfaces": [[0, 1, 1], [1, 0, 0]],
-                  "cverts": [[1, 0.5, 0]], "cfaces": [[0, 0, 0], [0, 0, 0]] },
-        "modifiers": [ { "name": "M", "toggles": [0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,-1],
-                         "values": [0,0,0,0,0,0,0,4294967295], "vertexSelection": { "size": 9, "set": [8] } } ] })";
-    Scene scene;
-    std::string error;
-    ASSERT_TRUE(LoadJsonSceneText(OneNode(node), std::nullopt, scene, error)) << error;
-    const SceneNode& n = FirstChild(scene);
-    EXPECT_FALSE(n.convertible);
-    EXPECT_TRUE(n.hasMesh);
-    const Mesh& m = n.mesh;
-    ASSERT_EQ(m.verts.size(), 3u);
-    EXPECT_EQ(m.verts[0].x, static_cast<float>(0.1));
-    EXPECT_EQ(m.verts[0].y, 16777216.0f);
-    EXPECT_TRUE(std::signbit(m.verts[0].z));
-    EXPECT_EQ(m.verts[1].x, 1e-45f);
-    EXPECT_EQ(m.verts[1].z, 3.4e38f);
-    EXPECT_EQ(m.faces.at(0).smGroup, 4294967295u);
-    EXPECT_EQ(m.faces[0].getMatID(), 65535u);
-    EXPECT_EQ(m.faces.at(1).v[0], 2u);
-    EXPECT_EQ(m.faces[1].smGroup, 0u);
-    EXPECT_EQ(m.tVerts.at(0).z, 0.0f);
-    EXPECT_EQ(m.tVerts.at(1).z, 3.0f);
-    EXPECT_EQ(m.tvFace.at(1).t[0], 1u);
-    EXPECT_EQ(m.vertCol.at(0).y, 0.5f);
-    EXPECT_EQ(m.vcFace.size(), 2u);
-    const auto& mod = *n.modifiers.at(0);
-    EXPECT_EQ(mod.toggles[31], -1);
-    EXPECT_EQ(mod.values[7], 4294967295u);
-    EXPECT_EQ(mod.selection.vertSel.GetSize(), 9);
-    EXPECT_EQ(mod.selection.vertSel[8], 1);
-}
-
 TEST(JsonSceneLoader, JoinsRelativeBitmapPathsToTheSceneFolder) {
     const struct {
         std::optional<std::string> folder;
@@ -129,26 +57,6 @@ TEST(JsonSceneLoader, JoinsRelativeBitmapPathsToTheSceneFolder) {
     EXPECT_EQ(standin::SceneFolderOf("dir/sub/x.json"), std::optional<std::string>("dir/sub"));
     EXPECT_EQ(standin::SceneFolderOf("/x.json"), std::optional<std::string>(""));
     EXPECT_EQ(standin::SceneFolderOf("x.json"), std::nullopt);
-}
-
-TEST(JsonSceneLoader, SortsKeysByFrameKeepingTheOrderOfEqualFrames) {
-    Scene scene;
-    std::string error;
-    const std::string node = R"({ "mesh": { "vertices": [[0,0,0]] },
-        "vertexKeys": [ { "frame": 10, "vertices": [[1,0,0]] }, { "frame": -2.5, "vertices": [[2,0,0]] },
-                        { "frame": 10, "vertices": [[3,0,0]] }, { "frame": 4, "vertices": [[4,0,0]] } ],
-        "transformKeys": [ { "frame": 3, "rows": [[1,0,0],[0,1,0],[0,0,1],[1,0,0]] },
-                           { "frame": 1, "rows": [[1,0,0],[0,1,0],[0,0,1],[2,0,0]] },
-                           { "frame": 1, "rows": [[1,0,0],[0,1,0],[0,0,1],[3,0,0]] } ] })";
-    ASSERT_TRUE(LoadJsonSceneText(OneNode(node), std::nullopt, scene, error)) << error;
-    const SceneNode& n = FirstChild(scene);
-    const float vertexOrder[] = {2, 4, 1, 3};
-    ASSERT_EQ(n.vertexKeys.size(), 4u);
-    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(n.vertexKeys[i].vertices[0].x, vertexOrder[i]) << i;
-    EXPECT_EQ(n.vertexKeys[0].frame, -2.5);
-    const float transformOrder[] = {2, 3, 1};
-    ASSERT_EQ(n.transformKeys.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(n.transformKeys[i].rows.row[3].x, transformOrder[i]) << i;
 }
 
 // The message names the file, the JSON path of the offending value, what was
@@ -237,24 +145,6 @@ TEST(JsonSceneLoader, RejectsEveryBrokenRule) {
         EXPECT_EQ(error.rfind("t.json: ", 0), 0u) << error;
         EXPECT_NE(error.find(c.expected), std::string::npos) << "got: " << error << "\nwanted: " << c.expected;
     }
-}
-
-TEST(JsonSceneLoader, RefusesNodesNestedTooDeeply) {
-    auto nested = [](int depth) {
-        std::string node = "{}";
-        for (int i = 1; i < depth; ++i) node = R"({ "children": [ )" + node + " ] }";
-        return Doc(R"("root": )" + node);
-    };
-    Scene scene;
-    std::string error;
-    EXPECT_TRUE(LoadJsonSceneText(nested(standin::kMaxSceneDepth), std::nullopt, scene, error)) << error;
-    EXPECT_FALSE(LoadJsonSceneText(nested(standin::kMaxSceneDepth + 1), std::nullopt, scene, error));
-    EXPECT_NE(error.find(": nodes nested deeper than 256 levels"), std::string::npos) << error;
-
-    // Deep nesting that is no node is the parser's business and must not crash it either.
-    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
-    EXPECT_FALSE(LoadJsonSceneText(Doc(R"("extra": )" + deep), std::nullopt, scene, error));
-    EXPECT_NE(error.find("extra: unknown key"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -175,13 +175,6 @@ TEST_F(Md2WriterTest, ANewFileGetsTheBytesOfAWrittenThenUpdatedOne) {
     }
 }
 
-TEST_F(Md2WriterTest, ANewFileWithTheDefaultRangeCapturesEachFrameOnce) {
-    quad.quad->evaluations = 0;
-    ASSERT_EQ(SaveAll("model"), 1);
-    // A capture evaluates the node twice: once to count, once to fill.
-    EXPECT_EQ(quad.quad->evaluations, 2 * 198);
-}
-
 TEST_F(Md2WriterTest, RefusedSavesLeaveNoNewFileBehind) {
     const Refusal cases[] = {
         {"end at the list's end", [](QuakeExportUtility& u, standin::SceneNode&) { u.frameCount = 64; }, 60, 64, 0,
@@ -242,37 +235,6 @@ TEST_F(Md2WriterTest, RefusedUpdatesLeaveTheExistingFileUntouched) {
             << u.engine.errorText;
         EXPECT_EQ(Model("model"), d.bytes);
     }
-}
-
-TEST(Md2WriterFrame, AMinimumOfZeroIsTheFirstZeroWithItsSign) {
-    // Turned, x is -y: a world y of +0.0 gives -0.0 and one of -0.0 gives
-    // +0.0 (a translation of -0.0 keeps the sign of a y made of -0.0 terms).
-    // The box is that of a scan from the first vertex taking only strictly
-    // smaller values, so the translate is the first zero met: -0.0.
-    testing_scenes::QuadScene quad;
-    quad.quad->transformKeys[0].rows.row[3] = Point3(0, -0.0f, 0);
-    Mesh& m = quad.quad->mesh;
-    m.verts = {{1, -7, 0}, {2, -3, 0}, {3, 0, 0}, {4, -4, 0}, {5, -5, 0}, {-6, -0.0f, -1}};
-    m.faces.resize(2);
-    m.faces[1].v[0] = 3, m.faces[1].v[1] = 4, m.faces[1].v[2] = 5;
-    m.tvFace[1].t[0] = 0, m.tvFace[1].t[1] = 1, m.tvFace[1].t[2] = 2;
-    QuakeExportUtility utility;
-    testing_scenes::PrepareExport(utility, *quad.host);
-    std::vector<uint8_t> frame;
-    ASSERT_EQ(utility.EncodeFrame(0, "zero", 1.0f, frame), 1);
-    EXPECT_EQ(GetU32(frame.data() + 12), 0x80000000u);  // translate x: -0.0
-    EXPECT_EQ(GetF32(frame.data() + 0), static_cast<float>(7.0f * 0.004));
-}
-
-TEST(Md2WriterFrame, AFrameOfNoVerticesHasZeroScaleAndTranslate) {
-    testing_scenes::QuadScene quad;
-    quad.quad->mesh = Mesh();
-    QuakeExportUtility utility;
-    testing_scenes::PrepareExport(utility, *quad.host);
-    std::vector<uint8_t> frame;
-    ASSERT_EQ(utility.EncodeFrame(0, "empty", 1.0f, frame), 1);
-    ASSERT_EQ(frame.size(), 40u);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(GetF32(frame.data() + 4 * i), 0.0f);
 }
 
 // The frames of the bundled robot, byte for byte as an x86-64 build encodes

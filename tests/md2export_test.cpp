@@ -74,17 +74,6 @@ TEST_F(Md2Export, ExportsBothSkinsAndSaysWhatItWrote) {
     EXPECT_FALSE(Bytes("tris.pcx").empty());
 }
 
-TEST_F(Md2Export, QuietWritesNoSkinUnlessTicked) {
-    const ProcessResult r = Run({"-q", "box.json"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
-    Model("box.md2");
-    EXPECT_TRUE(Exists("tris.asc"));
-    EXPECT_FALSE(Exists("tris.bmp"));
-    EXPECT_FALSE(Exists("tris.pcx"));
-}
-
 // Each failure of the export that a scene or a name can provoke: the message
 // box as the plug-in showed it, then the reason it latched, if any.
 TEST_F(Md2Export, ShowsEveryFailureAndStopsWithStatusOne) {
@@ -285,28 +274,6 @@ TEST_F(Md2Export, PutsNamesWhereThePluginLetsThem) {
               "the model \"out.d/box.md2\" becomes \"out.md2\"\n");
     Model("out.md2");
     EXPECT_TRUE(std::filesystem::is_empty(Path("out.d")));
-}
-
-TEST_F(Md2Export, ShowsProgressOnlyOnATerminal) {
-    ProcessOptions terminal;
-    terminal.stderrOnTerminal = true;
-    // A new model takes the chosen range from the frames it was just given.
-    const ProcessResult shown = Run({"-o", "one.md2", "box.json"}, terminal);
-    EXPECT_EQ(shown.status, 0);
-    for (const char* line : {"md2export: writing frame 1 of 198: stand01", "writing frame 198 of 198: death308"})
-        EXPECT_NE(shown.err.find(line), std::string::npos) << line;
-    EXPECT_EQ(shown.err.find("rewriting"), std::string::npos) << shown.err;
-    // An existing model has only the range written again.
-    const ProcessResult again = Run({"-o", "one.md2", "--start", "run1", "--end", "run6", "box.json"}, terminal);
-    EXPECT_EQ(again.status, 0);
-    EXPECT_NE(again.err.find("rewriting frame 6 of 6: run6"), std::string::npos) << again.err;
-    EXPECT_EQ(again.err.find("writing frame 1 of 198"), std::string::npos) << again.err;
-
-    const ProcessResult quiet = Run({"-q", "-o", "two.md2", "box.json"}, terminal);
-    EXPECT_EQ(quiet.status, 0);
-    EXPECT_EQ(quiet.err.find("frame"), std::string::npos) << quiet.err;
-    EXPECT_EQ(Run({"-o", "three.md2", "box.json"}).err, "");  // not a terminal
-    for (const char* name : {"one.md2", "two.md2", "three.md2"}) Model(name);
 }
 
 // A model past what Quake II loads is still written, with md2check's findings,

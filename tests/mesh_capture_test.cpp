@@ -324,21 +324,6 @@ TEST(MeshCaptureFailure, ChecksTheRangeBeforeTouchingAnything) {
     EXPECT_EQ(none.errorSet, 0);
 }
 
-TEST(MeshCaptureFailure, ANodeWithoutMeshInTheCountingPassLeavesPartialSums) {
-    Scene scene;
-    LoadScene(scene, "tree.json");  // A, then B, which cannot become a triangle mesh
-    StandinHost host(&scene);
-    ModelExporter engine;
-    ASSERT_EQ(engine.CollectNodes(&host, NODE_SELECTED | NODE_HAS_MATERIAL), 1);
-    Capture c(engine, 0, 4, CAPTURE_WORLD_SPACE);
-    EXPECT_EQ(c.result, 0);
-    EXPECT_STREQ(engine.errorText, kNoMesh);
-    EXPECT_STREQ(engine.errorCaption, "Internal Parameter Error");
-    EXPECT_TRUE(c.ArraysUntouched());
-    EXPECT_EQ(c.vertexCount, 3);  // A's
-    EXPECT_EQ(c.faceCount, 1);
-}
-
 // --- A host of the test's own --------------------------------------------------
 
 // Each evaluation gives the next mesh of the script (the last one repeats); a
@@ -385,15 +370,6 @@ Mesh Triangles(int vertexCount, int faceCount) {
         m.faces.push_back(face);
     }
     return m;
-}
-
-TEST(MeshCaptureHost, EvaluatesAtTheCaptureTimeAndConvertsAtTimeZero) {
-    ScriptedNode node({Triangles(3, 1)});
-    ModelExporter engine;
-    SetNodes(engine, {&node});
-    ASSERT_EQ(Capture(engine, CAPTURE_WORLD_SPACE, 480).result, 1);
-    EXPECT_EQ(node.evaluationTimes, (std::vector<TimeValue>{480, 480}));  // counting and fill
-    EXPECT_EQ(node.conversionTimes, (std::vector<TimeValue>{0, 0}));
 }
 
 // The arrays are sized by the counting pass; whatever the second evaluation

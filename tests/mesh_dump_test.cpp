@@ -50,31 +50,4 @@ TEST(DumpMeshText, ListsEveryVertexAndFaceWithItsBitmap) {
     EXPECT_EQ(engine.errorSet, 0);
 }
 
-TEST(DumpMeshText, AnUnopenablePathLatchesItsReason) {
-    SKIP_WITHOUT_DRIVE_MAPPING();
-    ScratchFolder folder;
-    ModelExporter engine;
-    EXPECT_EQ(engine.DumpMeshText("C:\\no such folder\\tris.asc", nullptr, 0, nullptr, 0), 0);
-    EXPECT_STREQ(engine.errorText, "Could not open C:\\no such folder\\tris.asc for writing: No such file or directory");
-    EXPECT_STREQ(engine.errorCaption, "File Error");
-
-    // A path too long for the message is cut with the message, safely.
-    ModelExporter second;
-    const std::string longPath = "C:\\missing\\" + std::string(300, 'p');
-    EXPECT_EQ(second.DumpMeshText(longPath.c_str(), nullptr, 0, nullptr, 0), 0);
-    EXPECT_EQ(std::string(second.errorText), ("Could not open " + longPath).substr(0, 255));
-}
-
-// A device that takes no bytes, as a full disk does: the reason is the system's.
-TEST(DumpMeshText, AFailedWriteLatchesTheSystemsReason) {
-    SKIP_WITHOUT_DRIVE_MAPPING();
-    ScratchFolder folder;
-    ASSERT_EQ(folder.LinkToFullDevice("tris.asc"), "");
-    const ExportVertex vertices[] = {Vertex(1.0f, 2.0f, 3.0f)};
-    ModelExporter engine;
-    EXPECT_EQ(engine.DumpMeshText("C:\\tris.asc", vertices, 1, nullptr, 0), 0);
-    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("tris.asc")));
-    EXPECT_STREQ(engine.errorText, "Could not write C:\\tris.asc: No space left on device");
-}
-
 }  // namespace

@@ -67,34 +67,6 @@ TEST_F(NodeCollection, EvaluatesEveryTestedNodeOnceInEachPassAndTheRootNever) {
     EXPECT_EQ(scene.root->children[2]->children[0]->evaluations, 0);  // "Root"
 }
 
-TEST(NodeCollectionNames, SkipsOnlyTheExactRootNames) {
-    Scene scene;
-    for (const char* name : {"Root", "Scene Root", "root", "ROOT", "Root ", "Scene root", "SceneRoot", ""}) {
-        auto node = std::make_unique<SceneNode>();
-        node->name = name;
-        scene.root->AddChild(std::move(node));
-    }
-    StandinHost host(&scene);
-    ModelExporter engine;
-    ASSERT_EQ(engine.CollectNodes(&host, 0), 1);
-    EXPECT_EQ(Names(engine), (std::vector<std::string>{"root", "ROOT", "Root ", "Scene root", "SceneRoot", ""}));
-}
-
-TEST(NodeCollectionEmpty, NothingToTakeIsAnEmptyListAndNoFailure) {
-    Scene onlyRoot;
-    Scene none;
-    none.root.reset();
-    ModelExporter engine;
-    for (Scene* scene : {&onlyRoot, &none}) {
-        StandinHost host(scene);
-        EXPECT_EQ(engine.CollectNodes(&host, 0), 1);
-        EXPECT_EQ(engine.nodeCount, 0);
-    }
-    EXPECT_EQ(engine.CollectNodes(nullptr, 0), 1);  // no host at all
-    EXPECT_EQ(engine.nodeCount, 0);
-    EXPECT_EQ(engine.errorSet, 0);
-}
-
 // A node that is selected only from its given evaluation on.
 class LateSelectedNode : public SceneNode {
 public:
@@ -105,17 +77,5 @@ private:
     int selectedFrom_;
     int asked_ = 0;
 };
-
-TEST(NodeCollectionHost, AHostThatChangesItsAnswersCannotOverflowTheList) {
-    Scene scene;
-    scene.root->AddChild(std::make_unique<SceneNode>())->selected = true;
-    for (int i = 0; i < 3; ++i) scene.root->AddChild(std::make_unique<LateSelectedNode>(2));
-    StandinHost host(&scene);
-    ModelExporter engine;
-    ASSERT_EQ(engine.CollectNodes(&host, NODE_SELECTED), 1);
-    // Counted one, then four wanted a place: the list holds what fits.
-    EXPECT_EQ(engine.nodeCount, 1);
-    EXPECT_EQ(engine.nodes[0], scene.root->children[0].get());
-}
 
 }  // namespace

@@ -116,13 +116,4 @@ public:
     Object* GetObjectRef() override { return nullptr; }
 };
 
-TEST(NodeFlagsStack, ANodeWithoutObjectReferenceIsReported) {
-    NodeWithoutObject node;
-    ModelExporter engine;
-    const Blocks b = Read(engine, &node, 1, 1);
-    EXPECT_STREQ(engine.errorText, "Could not get object reference for flag retrieval");
-    EXPECT_STREQ(engine.errorCaption, "Internal Program Error");
-    EXPECT_EQ(MasksOf(b.vertices), Masks{0});
-}
-
 }  // namespace

@@ -117,23 +117,4 @@ TEST(WritePcxSkin, WritesAFileAnIndependentReaderDecodesToTheSkin) {
     EXPECT_EQ(indices[72], 243);
 }
 
-// A name that cannot take its extension is left as it was; a device that takes
-// no bytes, as a full disk does, stays as it was.
-TEST(WritePcxSkin, FailsWhereItCannotWriteAndSaysWhy) {
-    SKIP_WITHOUT_DRIVE_MAPPING();
-    ScratchFolder folder;
-    ASSERT_EQ(folder.LinkToFullDevice("full.pcx"), "");
-    QuakeExportUtility utility;
-    vorn_test::SetSkin(utility, 4, {0xFFFFFF});
-    ASSERT_EQ(utility.QuantizeSkin(), 1);
-    for (const std::string& path : {"C:\\" + std::string(kTextBufferSize - 4, 'a'), std::string("C:\\full")}) {
-        char name[kTextBufferSize];
-        std::strcpy(name, path.c_str());
-        EXPECT_EQ(utility.WritePcxSkin(name), 0) << path;
-        if (path.size() > 10) { EXPECT_EQ(name, path); }
-    }
-    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("full.pcx")));
-    EXPECT_STREQ(utility.engine.errorText, "Could not write C:\\full.pcx: No space left on device");
-}
-
 }  // namespace

@@ -50,20 +50,6 @@ TEST_F(PluginShellTest, ExportsDescribeOneUtilityClassWithOneStaticObject) {
     EXPECT_EQ(ListEntries().size(), 198u);
 }
 
-TEST_F(PluginShellTest, ControlsAreInitialisedOnceAcrossThreadAttaches) {
-    const int common = standin::CommonControlInits();
-    const int custom = standin::StandinHost::customControlInits;
-    ReloadModule();
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_TRUE(Module().ThreadAttach());
-        EXPECT_TRUE(Module().ThreadDetach());
-    }
-    EXPECT_EQ(standin::CommonControlInits(), common + 1);
-    EXPECT_EQ(standin::StandinHost::customControlInits, custom + 1);
-    // The instance the entry point keeps still finds the panel's template and picture.
-    Open();
-}
-
 TEST_F(PluginShellTest, OpeningAddsAFreshPanelPageAndClosingTakesItAway) {
     Open();
     ASSERT_EQ(host->rollupCalls.size(), 1u);

@@ -520,13 +520,6 @@ TEST_F(RealSceneExport, ListsTheChosenNodesAndWritesNoModel) {
     EXPECT_EQ(FilesIn(""), std::set<std::string>{"cache"});
 }
 
-TEST_F(RealSceneExport, ConvertedTexturesGoBesideTheModelUnlessTold) {
-    std::filesystem::create_directories(Path("models"));
-    ASSERT_EQ(Run({"-q", "-o", "models/motion.md2", kReal + "motion.obj"}).status, 0);
-    EXPECT_EQ(FilesIn("models"), (std::set<std::string>{"motion.md2", "motion.textures"}));
-    EXPECT_EQ(FilesIn("models/motion.textures"), kConvertedPictures);
-}
-
 // A 1024 x 512 texture tiled twice across: 2048 x 512 pixels of page, which
 // md2export shrinks to the largest size the page holds unless told not to.
 TEST_F(RealSceneExport, ShrinksTexturesThePageCannotHoldOrSaysWhy) {
@@ -562,17 +555,6 @@ TEST_F(RealSceneExport, ShrinksTexturesThePageCannotHoldOrSaysWhy) {
     const ProcessResult none = Run({"--select", "Nothing*", kReal + "crate.obj"});
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.err.find("detail: --select matched no mesh node (they are Crate, Swatches)\n"), std::string::npos) << none.err;
-}
-
-// One line for each painted material: a note, or a warning when its texture is missing.
-TEST_F(RealSceneExport, SaysOnceForEachMaterialThatItIsPainted) {
-    const ProcessResult r = Run({"-o", "crate.md2", kReal + "crate.obj"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    for (const std::string& line :
-         {std::string("md2export: note: material \"Plain\": no texture; painted in the material's colour #808080\n"),
-          "md2export: warning: material \"Missing\": texture \"" + kReal +
-              "nowhere/missing.bmp\": missing; painted in the material's colour #999999\n"})
-        EXPECT_NE(r.err.find(line), std::string::npos) << line << "in:\n" << r.err;
 }
 
 // The library walks a COLLADA file's nodes down to a stack overflow; the run

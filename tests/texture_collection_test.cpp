@@ -67,26 +67,6 @@ struct Collection {
     }
 };
 
-TEST(TextureCollection, WithoutANodeListNothingIsCollected) {
-    Collection c;
-    EXPECT_EQ(c.Collect(COLLECT_SORT | COLLECT_MERGE | COLLECT_LOAD), 0);
-    EXPECT_STREQ(c.engine.errorText, "No nodes selected to retrieve textures from");
-    EXPECT_STREQ(c.engine.errorCaption, "Selection Error");
-    EXPECT_EQ(c.records, nullptr);
-    EXPECT_EQ(c.count, -7);
-}
-
-TEST(TextureCollection, NodesWithoutMaterialsLeaveBothSlotsAlone) {
-    Collection c;
-    c.Nodes({nullptr, nullptr});
-    TextureRecord sentinel[1];
-    TextureRecord* slot = sentinel;
-    EXPECT_EQ(c.engine.CollectTextures(&slot, &c.count, COLLECT_SORT | COLLECT_MERGE | COLLECT_LOAD), 1);
-    EXPECT_EQ(slot, sentinel);
-    EXPECT_EQ(c.count, -7);
-    EXPECT_EQ(c.engine.errorSet, 0);
-}
-
 // Plain is used by two nodes and by a slot of the multi-material: merging
 // takes it once, and without merging every use is a record.
 TEST(TextureCollection, OneRecordPerMaterialAndSubMaterialInNodeOrder) {
@@ -202,20 +182,6 @@ TEST(TextureCollection, TimPositionGivesPageAndPlacement) {
     };
     EXPECT_EQ(fields(c.records[0]), std::make_tuple(21 | PAGE_PLACED, 0, 0, 32, 481, uint16_t(8)));
     EXPECT_EQ(fields(c.records[1]), std::make_tuple(5 | PAGE_PLACED, 20, 10, 0, 0, uint16_t(4)));
-}
-
-// Only the position is read here: the image reader would refuse such files first.
-TEST(TextureCollection, TimPositionOfAFileThatEndsEarlyOrIsMissingFails) {
-    const std::string dir = ScratchDir();
-    Bytes cut = TimFile(1, nullptr, 1, 1, {1, 2});
-    cut.resize(14);  // inside the image block's head
-    for (const std::string& path : {WriteFile(dir + "/short.tim", cut), dir + "/missing.tim"}) {
-        ModelExporter engine;
-        TextureRecord record;
-        record.fileName = path.c_str();
-        EXPECT_EQ(engine.ReadTimPosition(&record), 0) << path;
-        EXPECT_FALSE(record.IsPlaced()) << path;
-    }
 }
 
 }  // namespace
