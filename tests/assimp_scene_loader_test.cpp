@@ -359,6 +359,26 @@ TEST(AssimpSceneLoader, HostileFilesAreRefusedInBoundedMemory) {
     EXPECT_NE(error.find("its nodes nest deeper than 256 levels"), std::string::npos) << error;
 }
 
+TEST(AssimpSceneLoader, UnnamedAnimationsAreChosenByIndex) {
+    testing_files::TempDir folder;
+    nlohmann::json rig = nlohmann::json::parse(std::ifstream(kReal + "rig.gltf"));
+    for (auto& a : rig["animations"]) a.erase("name");
+    std::ofstream(folder / "unnamed.gltf") << rig.dump();
+    standin::AssimpLoadOptions options;
+    options.textureFolder = folder / "cache";
+    options.animation = "1";
+    standin::Scene scene;
+    standin::AssimpSceneReport report;
+    std::string error;
+    ASSERT_EQ(standin::LoadAssimpScene(folder / "unnamed.gltf", options, scene, report, error), 1) << error;
+    EXPECT_EQ(report.animation, "#1");
+    std::ostringstream out;
+    standin::ListAssimpScene(scene, report, out);
+    for (const char* line : {"Animation \"#1\": ticks 0 to 1000 at 1000 a second\n", "  0 (unnamed): ticks 1000 to 3000",
+                             "  1 (unnamed): ticks 0 to 1000"})
+        EXPECT_NE(out.str().find(line), std::string::npos) << line << "\nin:\n" << out.str();
+}
+
 // --- Listing and failures ----------------------------------------------------------
 // (md2export --list-nodes shows the other kinds of line.)
 
