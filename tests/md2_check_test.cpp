@@ -310,12 +310,17 @@ TEST(Md2Check, CutOrGarbledModelsAreReadWithinTheirBytes) {
     }
 }
 
-TEST(Md2Check, SkinPicturesWithIndex255AreNamed) {
-    // A 4 x 2 PCX: a run of three 255s and a 7, then four 5s; and its header alone.
+// A 4 x 2 PCX: a run of three 255s and a 7, then four 5s.
+Bytes SkinWithIndex255() {
     Bytes pcx(128, 0);
     pcx[0] = 10, pcx[2] = 1, pcx[3] = 8, pcx[65] = 1, pcx[66] = 4;
     PutU16(pcx, 8, 3), PutU16(pcx, 10, 1);
     for (uint8_t b : {0xC3, 0xFF, 0x07, 0xC4, 0x05}) pcx.push_back(b);
+    return pcx;
+}
+
+TEST(Md2Check, SkinPicturesWithIndex255AreNamed) {
+    Bytes pcx = SkinWithIndex255();
     Md2Report report;
     md2check::CheckSkinPicture(pcx.data(), pcx.size(), "tris.pcx", report);
     EXPECT_TRUE(HasFinding(report, kWarning, "tris.pcx", "3 pixels of palette index 255")) << Describe(report);
@@ -353,6 +358,11 @@ TEST(Md2Info, ExitStatusTellsPassedProblemsAndUsage) {
     const testing_process::ProcessResult quietBad = run({"-q", bad});
     EXPECT_EQ(quietBad.status, 1);
     EXPECT_EQ(quietBad.out, bad + ": error: header: version is 6, not 8\n");
+    // The skin the model names is looked for beside it by its file name.
+    testing_files::WriteBytes(dir / "skin0.pcx", SkinWithIndex255());
+    const testing_process::ProcessResult skinned = run({good});
+    EXPECT_NE(skinned.out.find(dir / "skin0.pcx" + ": 3 pixels of palette index 255"), std::string::npos)
+        << skinned.out;
 
     // No model, an unknown option, two models, a missing file and a folder.
     for (const std::vector<std::string>& usage : std::vector<std::vector<std::string>>{
