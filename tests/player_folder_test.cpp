@@ -57,6 +57,7 @@ TEST(PlayerFolder, HoldsWhatTheClientLoadsWithTheWeaponInTheHand) {
     const auto r = Export(folder, {"-q", "--player", "vorn", "--weapon", "Gun*"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Entries(folder.File("out")), std::set<std::string>{"players"});  // nothing staged is left
     EXPECT_EQ(Entries(folder.File("out/players")), std::set<std::string>{"vorn"});
     EXPECT_EQ(Entries(folder.File("out/players/vorn")),
               (std::set<std::string>{"red.pcx", "skin.pcx", "skin_i.pcx", "tris.md2", "weapon.md2", "weapon.pcx"}));
@@ -120,6 +121,7 @@ TEST(PlayerFolder, RefusesAWeaponOfNothingAndLeavesTheFolderAsItWas) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("--weapon \"Sword*\" matches no mesh node (they are Figure, Gun)"), std::string::npos)
         << r.err;
+    EXPECT_EQ(Entries(folder.File("out")), std::set<std::string>{"players"});  // nothing staged is left
     EXPECT_EQ(Entries(folder.File("out/players")), std::set<std::string>{"vorn"});
     EXPECT_EQ(Entries(folder.File("out/players/vorn")), std::set<std::string>{"red.pcx"});
 
