@@ -124,4 +124,22 @@ TEST(ComposeSkin, KeepsEveryRegionInsideItsPlacedRectangleAndThePage) {
     }
 }
 
+// A 3 x 1 four-bit image with indices 1, 2, 3; entry i is blue i, green 10 + i, red 20 + i.
+BitmapImage IndexedImage() {
+    BitmapImage image = MakeImage(3, 1, 4, [](int x, int) { return uint32_t(x + 1); });
+    for (uint8_t i = 0; i < 16; ++i) image.palette[i] = PaletteEntry{i, uint8_t(10 + i), uint8_t(20 + i), 0};
+    return image;
+}
+
+TEST(BlitRegion, UnknownFormatsFailNamingTheImage) {
+    for (int32_t format : {0, 16}) {
+        ModelExporter engine;
+        Bytes buffer(16, 0xEE);
+        EXPECT_EQ(engine.BlitRegion(IndexedImage(), buffer.data(), buffer.size(), 8, 0, 0, format, 0, 2, 0, 1), 0);
+        EXPECT_STREQ(engine.errorText, "brick.tga is not a known type of bitmap");
+        EXPECT_STREQ(engine.errorCaption, "Filetype error");
+        EXPECT_EQ(buffer, Bytes(16, 0xEE));
+    }
+}
+
 }  // namespace
