@@ -315,4 +315,26 @@ TEST_F(Md2Export, WarnsAboutModelsQuakeCannotLoad) {
     }
 }
 
+TEST_F(Md2Export, ShowsProgressOnlyOnATerminal) {
+    ProcessOptions terminal;
+    terminal.stderrOnTerminal = true;
+    // A new model takes the chosen range from the frames it was just given.
+    const ProcessResult shown = Run({"-o", "one.md2", "box.json"}, terminal);
+    EXPECT_EQ(shown.status, 0);
+    for (const char* line : {"md2export: writing frame 1 of 198: stand01", "writing frame 198 of 198: death308"})
+        EXPECT_NE(shown.err.find(line), std::string::npos) << line;
+    EXPECT_EQ(shown.err.find("rewriting"), std::string::npos) << shown.err;
+    // An existing model has only the range written again.
+    const ProcessResult again = Run({"-o", "one.md2", "--start", "run1", "--end", "run6", "box.json"}, terminal);
+    EXPECT_EQ(again.status, 0);
+    EXPECT_NE(again.err.find("rewriting frame 6 of 6: run6"), std::string::npos) << again.err;
+    EXPECT_EQ(again.err.find("writing frame 1 of 198"), std::string::npos) << again.err;
+
+    const ProcessResult quiet = Run({"-q", "-o", "two.md2", "box.json"}, terminal);
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err.find("frame"), std::string::npos) << quiet.err;
+    EXPECT_EQ(Run({"-o", "three.md2", "box.json"}).err, "");  // not a terminal
+    for (const char* name : {"one.md2", "two.md2", "three.md2"}) Model(name);
+}
+
 }  // namespace

@@ -50,4 +50,19 @@ TEST(DumpMeshText, ListsEveryVertexAndFaceWithItsBitmap) {
     EXPECT_EQ(engine.errorSet, 0);
 }
 
+TEST(DumpMeshText, AnUnopenablePathLatchesItsReason) {
+    SKIP_WITHOUT_DRIVE_MAPPING();
+    ScratchFolder folder;
+    ModelExporter engine;
+    EXPECT_EQ(engine.DumpMeshText("C:\\no such folder\\tris.asc", nullptr, 0, nullptr, 0), 0);
+    EXPECT_STREQ(engine.errorText, "Could not open C:\\no such folder\\tris.asc for writing: No such file or directory");
+    EXPECT_STREQ(engine.errorCaption, "File Error");
+
+    // A path too long for the message is cut with the message, safely.
+    ModelExporter second;
+    const std::string longPath = "C:\\missing\\" + std::string(300, 'p');
+    EXPECT_EQ(second.DumpMeshText(longPath.c_str(), nullptr, 0, nullptr, 0), 0);
+    EXPECT_EQ(std::string(second.errorText), ("Could not open " + longPath).substr(0, 255));
+}
+
 }  // namespace

@@ -142,4 +142,17 @@ TEST(BlitRegion, UnknownFormatsFailNamingTheImage) {
     }
 }
 
+// The buffer is exactly its size on the heap, so the sanitizer build sees any
+// write past its right or bottom edge.
+TEST(BlitRegion, SkipsWritesOutsideTheBuffer) {
+    const BitmapImage image = IndexedImage();
+    for (int32_t format : {BLIT_INDEX8, BLIT_INDEX4, BLIT_RGB24, BLIT_BGR24}) {
+        ModelExporter engine;
+        const size_t size = 2 * 6;  // two rows of two 24-bit pixels
+        std::unique_ptr<uint8_t[]> buffer(new uint8_t[size]());
+        EXPECT_EQ(engine.BlitRegion(image, buffer.get(), size, 6, 1, 1, format, -4, 3, 0, 3), 1) << format;
+        EXPECT_EQ(engine.BlitRegion(image, buffer.get(), size, 6, -9, -1, format, 0, 3, 0, 1), 1) << format;
+    }
+}
+
 }  // namespace
