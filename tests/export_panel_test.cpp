@@ -212,4 +212,15 @@ TEST_F(ExportPanelTest, TheWindowStandInRefusesImpossibleRequests) {
     EXPECT_EQ(GetDlgItemTextA(Panel(), IDC_SCALE, nullptr, 4), 0u);
 }
 
+TEST_F(ExportPanelTest, OnlyScaleAndSkinNameSwitchTheAcceleratorsOffWhileFocused) {
+    const int before = host->acceleratorSwitches;
+    for (int id : {IDC_SCALE, IDC_SKIN_NAME, IDC_FIRST_FRAME}) {
+        ASSERT_TRUE(user::MoveFocus(user::FindControl(Panel(), id)));
+        EXPECT_EQ(host->acceleratorsEnabled, id == IDC_FIRST_FRAME) << id;
+        ASSERT_TRUE(user::MoveFocus(nullptr));
+        EXPECT_TRUE(host->acceleratorsEnabled) << id;
+    }
+    EXPECT_EQ(host->acceleratorSwitches, before + 4);
+}
+
 }  // namespace
