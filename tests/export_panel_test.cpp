@@ -223,4 +223,30 @@ TEST_F(ExportPanelTest, OnlyScaleAndSkinNameSwitchTheAcceleratorsOffWhileFocused
     EXPECT_EQ(host->acceleratorSwitches, before + 4);
 }
 
+TEST_F(ExportPanelTest, TheAboutBoxClosesOnlyOnOk) {
+    using Action = void (*)(HWND);
+    const Action ok = [](HWND box) { user::ClickButton(box, IDOK); };
+    const Action enter = [](HWND box) { user::PressKey(box, VK_RETURN); };
+    const Action escape = [](HWND box) { user::PressKey(box, VK_ESCAPE); };
+    const Action closeBox = [](HWND box) { user::ClickCloseBox(box); };
+    // Each script, and whether the box closed itself (with 0) or the stand-in had to.
+    const std::pair<std::vector<Action>, bool> cases[] = {
+        {{ok}, true}, {{enter}, true}, {{escape, ok}, true}, {{closeBox, ok}, true}, {{escape, closeBox}, false}};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [actions, closedByTheBox] = cases[i];
+        for (Action action : actions) standin::QueueDialogAction(action);
+        ASSERT_TRUE(Click(IDC_ABOUT));
+        ASSERT_EQ(standin::Record().modalOutcomes.size(), i + 1);
+        const standin::ModalOutcome& outcome = standin::Record().modalOutcomes[i];
+        EXPECT_EQ(outcome.templateId, IDD_ABOUT) << i;
+        EXPECT_EQ(outcome.endedByDialog, closedByTheBox) << i;
+        EXPECT_EQ(outcome.result, closedByTheBox ? 0 : -1) << i;
+    }
+    const standin::DialogOpened& box = standin::Record().dialogsOpened.back();
+    EXPECT_EQ(box.parent, nullptr);
+    EXPECT_EQ(box.module, Module().instance());
+    // The stand-in had to close the box the last script left open.
+    expectedNotes = 1;
+}
+
 }  // namespace
