@@ -173,4 +173,30 @@ TEST(ImageReaders, EveryTruncatedFileFails) {
     }
 }
 
+TEST(ImageReaders, ReaderIsChosenByTheFirstExtensionFoundAnywhereInThePath) {
+    const std::string dir = ScratchDir();
+    const Bytes bmp = Slurp(ImageFixture("bmp24.bmp"));
+    const Bytes tga = Slurp(ImageFixture("tga24.tga"));
+    const struct {
+        std::string path;
+        const Bytes& content;
+        int expected;
+    } cases[] = {
+        {dir + "/upper.BMP", bmp, 1},
+        {dir + "/upper.TGA", tga, 1},
+        {dir + "/mixed.Bmp", bmp, 0},  // no reader, though the file is a good BMP
+        {dir + "/plain", bmp, 0},
+        // ".bmp" is searched for before ".tga", in folder names too.
+        {dir + "/old.tga/wall.bmp", bmp, 1},
+        {dir + "/b.bmp/wall.tga", bmp, 1},  // the BMP reader reads a BMP in disguise
+        {dir + "/c.tim/wall.tga", tga, 1},
+    };
+    for (const auto& c : cases) {
+        BitmapImage image;
+        EXPECT_EQ(image.ReadImageFile(WriteFile(c.path, c.content).c_str()), c.expected) << c.path;
+        // Every reader records the path first.
+        if (c.expected == 0) { EXPECT_STREQ(image.Path(), "") << "no reader may have run for " << c.path; }
+    }
+}
+
 }  // namespace
