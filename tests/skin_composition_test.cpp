@@ -155,4 +155,31 @@ TEST(BlitRegion, SkipsWritesOutsideTheBuffer) {
     }
 }
 
+// Bounds that AND to 0xFFFF mean the whole image.
+TEST(BlitRegion, TheFirstFormatBitPresentDecides) {
+    const Bytes index8 = {1, 2, 3};
+    const Bytes index4 = {0x21, 0x13};  // left pixel low; the odd region's last high nibble wraps to column 0
+    const Bytes rgb = {21, 11, 1, 22, 12, 2, 23, 13, 3};
+    const Bytes bgr = {1, 11, 21, 2, 12, 22, 3, 13, 23};
+    const struct {
+        int32_t format;
+        const Bytes& expected;
+    } cases[] = {{BLIT_INDEX8, index8}, {BLIT_INDEX4, index4}, {BLIT_RGB24, rgb}, {BLIT_BGR24, bgr},
+                 {0xF, index8},         {0xE, index4},         {0xC, rgb},        {0xF8, bgr}};
+    const int32_t regions[][4] = {{0, 3, 0, 1}, {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, {0xFFFF, 0x1FFFF, 0xFFFF, 0xFFFF}};
+    const BitmapImage image = IndexedImage();
+    for (const auto& c : cases) {
+        for (const auto& r : regions) {
+            ModelExporter engine;
+            Bytes buffer(32, 0xEE);  // two rows of 16
+            ASSERT_EQ(engine.BlitRegion(image, buffer.data(), buffer.size(), 16, 0, 0, c.format, r[0], r[1], r[2],
+                                        r[3]),
+                      1);
+            Bytes after = c.expected;
+            after.resize(32, 0xEE);
+            EXPECT_EQ(buffer, after) << "format " << c.format << ", x1 " << r[1];
+        }
+    }
+}
+
 }  // namespace
