@@ -21,9 +21,10 @@ Exits 1 when any such fault is left.
 trimmed: it plants each fault in this tree and, beside it, in a copy whose
 tests/ are those of OLD_TESTS_REV (the product code must be the same), and
 runs the current suite first, recording the tests that catch it; only a fault
-the current suite misses is tried on the old suite. Its FILE serves `compare`
-too, so a later trim by deletion is checked without planting again. It lists every fault the old
-suite caught and the current one does not, and exits 1 when there is one.
+the current suite misses is tried on the old suite. It lists every fault the
+old suite caught and the current one does not, and exits 1 when there is one.
+Its FILE serves `compare` too, so that a later trim by deletion is checked
+without planting again.
 """
 import argparse
 import json
