@@ -1,5 +1,5 @@
 // The BMP, TGA and TIM readers: pixels against an independent decoder, the
-// choice of reader by the path, refusals of damaged files, pixel access.
+// choice of reader by the path, refusals of damaged and truncated files.
 #include <gtest/gtest.h>
 
 #include <array>

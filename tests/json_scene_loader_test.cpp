@@ -1,8 +1,7 @@
-// The JSON scene loader: good files, defaults, values at their limits, and
-// every kind of bad file named by file, path and what was expected.
+// The JSON scene loader: bitmap paths joined to the scene's folder, and every
+// kind of bad file named by file, path and what was expected.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
 #include "standin/host/json_scene_loader.h"

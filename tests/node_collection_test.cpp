@@ -1,5 +1,5 @@
-// Node collection: pre-order over the host's tree, root names skipped by exact
-// name, each request bit, and a list that never outgrows its allocation.
+// Node collection: pre-order over the host's tree, each request bit, and each
+// tested node evaluated once a pass.
 #include <gtest/gtest.h>
 
 #include <memory>

@@ -1,12 +1,10 @@
 // QuantizeSkin's palette matching against the plain search it stands for: every
 // pixel compared with all 256 entries, integer squared distance, the lowest
-// index on a tie. The colours come from a lattice through the colour cube, the
-// edges of the matcher's cells, the neighbourhood of every entry, the points
-// halfway between entries (where ties are), and random colours in runs.
+// index on a tie. The colours come from a lattice through the colour cube and
+// the points halfway between entries (where ties are).
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <vector>
 
 #include "core/quake_export_utility.h"
