@@ -12,16 +12,8 @@
 # (default build/debug). Prints the counts; exits 1 when a range was lost.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
 pairs=${1:-50}
-build=$(cd "${2:-$root/build/debug}" && pwd)
-md2export=$build/md2export
-[ -x "$md2export" ] || { echo "concurrent_exports: no md2export in $build" >&2; exit 2; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp "$root"/examples/robot.json "$root"/examples/robot_*.bmp "$root"/examples/robot_*.tga "$work"/
-cd "$work"
+source "$(dirname "$0")/robot_scratch.sh" concurrent_exports "${2:-}"
 
 outputs=(robot.md2 tris.bmp tris.pcx tris.asc)
 first=(-q --bmp --pcx -o robot.md2 --start 0 --end 60 --first-frame 11 robot.json)

@@ -11,16 +11,8 @@
 # vorn.dlu (default build/debug). Prints the counts; exits 1 on any torn file.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
 trials=${1:-300}
-build=$(cd "${2:-$root/build/debug}" && pwd)
-md2export=$build/md2export
-[ -x "$md2export" ] || { echo "kill_trials: no md2export in $build" >&2; exit 2; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp "$root"/examples/robot.json "$root"/examples/robot_*.bmp "$root"/examples/robot_*.tga "$work"/
-cd "$work"
+source "$(dirname "$0")/robot_scratch.sh" kill_trials "${2:-}"
 
 outputs=(robot.md2 tris.bmp tris.pcx tris.asc)
 new_args=(-q --bmp --pcx -o robot.md2 robot.json)
