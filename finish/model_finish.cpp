@@ -137,6 +137,19 @@ std::string ReadModel(const std::vector<uint8_t>& in, Model& m) {
     return "";
 }
 
+// The triangles of one GL command's run as the renderer winds them: a fan
+// about its first vertex, or a strip that turns every other triangle.
+void AppendRunTriangles(const std::vector<int>& run, bool fan, std::vector<GlTriangle>& out) {
+    for (std::size_t i = 0; i + 2 < run.size(); ++i) {
+        if (fan)
+            out.push_back({run[0], run[i + 1], run[i + 2]});
+        else if (i % 2 == 0)
+            out.push_back({run[i], run[i + 1], run[i + 2]});
+        else
+            out.push_back({run[i + 1], run[i], run[i + 2]});
+    }
+}
+
 // The triangles the GL command list draws, each with the winding the renderer gives it.
 std::string ReadGlTriangles(const Model& m, std::vector<GlVertex>& vertices, std::vector<GlTriangle>& tris) {
     std::map<GlVertex, int> ids;
@@ -161,14 +174,7 @@ std::string ReadGlTriangles(const Model& m, std::vector<GlVertex>& vertices, std
                 return Text("the GL command at word %lld names vertex %lld", static_cast<long long>(pos), v.xyz);
             run.push_back(id(v));
         }
-        for (Offset i = 0; i + 2 < n; ++i) {
-            if (count < 0)
-                tris.push_back({run[0], run[i + 1], run[i + 2]});
-            else if (i % 2 == 0)
-                tris.push_back({run[i], run[i + 1], run[i + 2]});
-            else
-                tris.push_back({run[i + 1], run[i], run[i + 2]});
-        }
+        AppendRunTriangles(run, count < 0, tris);
         pos += 1 + 3 * n;
     }
     return "the GL command list has no terminating 0";
@@ -314,14 +320,7 @@ std::string ShareTexCoords(Model& m, std::string& summary) {
             words.push_back(vertices[v].t);
             words.push_back(static_cast<uint32_t>(vertices[v].xyz));
         }
-        for (std::size_t i = 0; i + 2 < run.size(); ++i) {
-            if (count < 0)
-                drawn.push_back({run[0], run[i + 1], run[i + 2]});
-            else if (i % 2 == 0)
-                drawn.push_back({run[i], run[i + 1], run[i + 2]});
-            else
-                drawn.push_back({run[i + 1], run[i], run[i + 2]});
-        }
+        AppendRunTriangles(run, count < 0, drawn);
     }
     words.push_back(0);
     if (Canonical(drawn) != Canonical(tris)) return "the GL strips would not draw the model's triangles as they were";
